@@ -1,0 +1,57 @@
+#include "ScreenGeometry.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+#include <cmath>
+
+namespace pimlo::ScreenGeometry {
+
+double flipHeight()
+{
+    const QScreen *primary = QGuiApplication::primaryScreen();
+    if (!primary)
+        return 0;
+    const QRect g = primary->geometry();
+    return g.y() + g.height();
+}
+
+Point toYUp(QPointF globalPoint) { return {globalPoint.x(), flipHeight() - globalPoint.y()}; }
+
+Rect toYUp(const QRect &globalRect)
+{
+    const double h = globalRect.height();
+    return makeRect(globalRect.x(), flipHeight() - (globalRect.y() + h), globalRect.width(), h);
+}
+
+QPoint windowTopLeft(Point origin, double windowHeight)
+{
+    return QPoint(int(std::lround(origin.x)), int(std::lround(flipHeight() - origin.y - windowHeight)));
+}
+
+Point windowOrigin(const QWidget &window)
+{
+    const QRect g = window.geometry();
+    return {double(g.x()), flipHeight() - (g.y() + g.height())};
+}
+
+Rect visibleFrame(const QScreen &screen) { return toYUp(screen.availableGeometry()); }
+
+std::optional<Rect> primaryVisibleFrame()
+{
+    const QScreen *primary = QGuiApplication::primaryScreen();
+    if (!primary)
+        return std::nullopt;
+    return visibleFrame(*primary);
+}
+
+QScreen *screenContaining(Point p)
+{
+    for (QScreen *screen : QGuiApplication::screens()) {
+        if (toYUp(screen->geometry()).contains(p))
+            return screen;
+    }
+    return nullptr;
+}
+
+} // namespace pimlo::ScreenGeometry

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QPainter>
+
+namespace pimlo {
+
+// Every pet view paints on a 200 × 200 point canvas with y up. Pose images are stored mirrored
+// vertically (row 0 is the canvas bottom), so under the canvas transform they appear upright and
+// y-up source rectangles select the right rows.
+namespace PetCanvas {
+
+inline constexpr double size = 200.0;
+
+// Turns the painter's y-down coordinates of a 200 × 200 device into canvas coordinates.
+inline void applyTransform(QPainter &painter)
+{
+    painter.translate(0, size);
+    painter.scale(1, -1);
+}
+
+// "High" interpolation: Qt's best resampling for scaled and transformed images.
+inline void useHighInterpolation(QPainter &painter)
+{
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+}
+
+} // namespace PetCanvas
+} // namespace pimlo
