@@ -1,2 +1,3 @@
-#include <QApplication>
-int main(int argc, char **argv) { QApplication app(argc, argv); return 0; }
+#include "app/PimloApplication.h"
+
+int main(int argc, char **argv) { return pimlo::runPimlo(argc, argv); }
