@@ -54,9 +54,10 @@ void sendToRoot(xcb_connection_t *c, xcb_window_t root, xcb_window_t window, xcb
 void applyPetHints(QWidget &window)
 {
     auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11)
+    xcb_connection_t *c = x11 ? x11->connection() : nullptr;
+    // The offscreen platform answers as X11 but has no connection.
+    if (!c || QGuiApplication::platformName() != QLatin1String("xcb"))
         return;
-    xcb_connection_t *c = x11->connection();
     const auto id = xcb_window_t(window.winId());
 
     const xcb_atom_t desktop = atom(c, "_NET_WM_DESKTOP");
