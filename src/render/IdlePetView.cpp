@@ -51,9 +51,11 @@ IdlePetView::IdlePetView(QImage image, bool animate, Clock clock, QWidget *paren
     m_timer = std::make_unique<QTimer>();
     m_timer->setInterval(int(std::lround(frameInterval * 1000)));
     m_timer->setTimerType(Qt::CoarseTimer);
-    connect(m_timer.get(), &QTimer::timeout, this, [this] {
+    // Only the cached region changes from frame to frame, so only it is repainted and flushed.
+    const QRect dirty = m_cachedFrames.empty() ? rect() : m_cacheRect.toAlignedRect();
+    connect(m_timer.get(), &QTimer::timeout, this, [this, dirty] {
         if (isVisible())
-            update();
+            update(dirty);
     });
     m_timer->start();
 }
