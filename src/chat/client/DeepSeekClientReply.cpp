@@ -1,0 +1,87 @@
+// The network half of DeepSeekClient: the key guard and the exchange over HttpTransport.
+#include "chat/client/DeepSeekClient.h"
+
+#include "chat/client/ChatFailure.h"
+
+#include <arpa/inet.h>
+#include <curl/curl.h>
+
+#include <memory>
+
+namespace pimlo {
+namespace {
+
+constexpr const char *noValidReply = "没有收到有效回复，请重试。";
+constexpr const char *notHttp = "网络响应异常，请重试。";
+constexpr const char *badBase = "接口地址无效，请检查 PIMLO_API_BASE 设置。";
+constexpr const char *insecureBase =
+    "为保护 API Key，接口地址必须使用 HTTPS（本机地址除外），请检查 PIMLO_API_BASE 设置。";
+
+struct UrlDeleter
+{
+    void operator()(CURLU *url) const { curl_url_cleanup(url); }
+};
+
+std::string urlPart(CURLU *url, CURLUPart part)
+{
+    char *text = nullptr;
+    if (curl_url_get(url, part, &text, 0) != CURLUE_OK || !text)
+        return {};
+    std::string result(text);
+    curl_free(text);
+    return result;
+}
+
+bool isLoopback(std::string host)
+{
+    for (char &c : host)
+        c = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+    if (host == "localhost" || host == "[::1]")
+        return true;
+    in_addr address{};
+    // Only a literal IPv4 address counts: "127.0.0.1.example.com" does not.
+    return inet_pton(AF_INET, host.c_str(), &address) == 1 && (ntohl(address.s_addr) >> 24) == 127;
+}
+
+// The key leaves the process only over https, or over http to this machine.
+void checkEndpoint(const std::string &endpoint)
+{
+    std::unique_ptr<CURLU, UrlDeleter> url(curl_url());
+    if (!url || curl_url_set(url.get(), CURLUPART_URL, endpoint.c_str(), 0) != CURLUE_OK)
+        throw ChatFailure(badBase);
+    const std::string scheme = urlPart(url.get(), CURLUPART_SCHEME);
+    if (scheme == "https")
+        return;
+    if (scheme != "http")
+        throw ChatFailure(badBase);
+    if (!isLoopback(urlPart(url.get(), CURLUPART_HOST)))
+        throw ChatFailure(insecureBase);
+}
+
+} // namespace
+
+std::string DeepSeekClient::reply(const std::vector<APIMessage> &messages, const std::string &key,
+                                  const std::string &model, CancelToken *cancel,
+                                  const TransportLimits &limits)
+{
+    // A line break in the key would smuggle extra headers into the request.
+    if (key.find_first_of(std::string("\r\n\0", 3)) != std::string::npos)
+        throw ChatFailure("API Key 无效或已失效，请在右上角重新填写。");
+    const HttpRequest built = request(messages, key, model);
+    checkEndpoint(built.url);
+    const HttpResponse response = HttpTransport::post(built, maxBodyBytes, cancel, limits);
+    switch (response.outcome) {
+    case HttpResponse::Outcome::NotHttp:
+        throw ChatFailure(notHttp);
+    case HttpResponse::Outcome::BodyTooLarge:
+        // An error status keeps its own sentence; a success with a giant body is no reply.
+        if (response.status != 0 && (response.status < 200 || response.status > 299))
+            return decode({}, response.status);
+        throw ChatFailure(noValidReply);
+    case HttpResponse::Outcome::Complete:
+        break;
+    }
+    return decode(response.body, response.status);
+}
+
+} // namespace pimlo

@@ -1,0 +1,121 @@
+// Runs under keyring-session.sh: a private bus with or without a real gnome-keyring-daemon.
+#include "chat/client/LibsecretBackend.h"
+#include "chat/client/ChatFailure.h"
+#include "chat/client/CredentialStore.h"
+
+#include <QtTest>
+
+using namespace pimlo;
+using namespace std::chrono_literals;
+
+namespace {
+
+// What secret-tool (an independent Secret Service client) sees of our item.
+QByteArray secretTool(const QStringList &arguments)
+{
+    QProcess tool;
+    tool.start("secret-tool",
+               arguments + QStringList{"service", "local.pimlo.deepseek", "account", "api-key"});
+    if (!tool.waitForFinished(20'000))
+        return "secret-tool did not finish";
+    return tool.readAllStandardOutput();
+}
+
+int storedItems()
+{
+    int items = 0;
+    for (const QByteArray &line : secretTool({"search", "--all"}).split('\n'))
+        items += line.startsWith('[') ? 1 : 0; // one "[/path]" line per item
+    return items;
+}
+
+QByteArray storedBytes()
+{
+    return secretTool({"lookup"});
+}
+
+template <typename F> QString failureOf(F &&operation)
+{
+    try {
+        operation();
+    } catch (const ChatFailure &failure) {
+        return QString::fromStdString(failure.message());
+    }
+    return {};
+}
+
+} // namespace
+
+class LibsecretBackendTest final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void liveKeyring()
+    {
+        // The default backend, as the product uses it.
+        QCOMPARE(failureOf([] { CredentialStore::remove(); }), QString());
+        QCOMPARE(CredentialStore::read(), std::nullopt);
+
+        CredentialStore::save("sk-first");
+        QCOMPARE(CredentialStore::read(), std::optional<std::string>("sk-first"));
+        QCOMPARE(storedItems(), 1);
+
+        CredentialStore::save("sk-second"); // replaced in place
+        QCOMPARE(CredentialStore::read(), std::optional<std::string>("sk-second"));
+        QCOMPARE(storedItems(), 1);
+        QCOMPARE(storedBytes(), QByteArray("sk-second"));
+
+        const std::string wide = " 密钥-ключ-🔑\t";
+        CredentialStore::save(wide);
+        QCOMPARE(CredentialStore::read(), std::optional(wide));
+        QCOMPARE(storedBytes(), QByteArray::fromStdString(wide)); // bytes unchanged
+        QCOMPARE(storedItems(), 1);
+
+        LibsecretBackend backend;
+        QCOMPARE(backend.add("sk-other"), SecretStatus::Failure); // never a second item
+        QCOMPARE(storedItems(), 1);
+
+        CredentialStore::save("");
+        QCOMPARE(CredentialStore::read(), std::optional<std::string>(""));
+
+        CredentialStore::remove();
+        QCOMPARE(storedItems(), 0);
+        QCOMPARE(failureOf([] { CredentialStore::remove(); }), QString()); // again: fine
+        QCOMPARE(CredentialStore::read(), std::nullopt);
+        QCOMPARE(backend.update("x"), SecretStatus::NotFound);
+    }
+
+    void lockedItemIsAFailure()
+    {
+        CredentialStore::save("sk-locked");
+        QProcess lock;
+        lock.start("dbus-send", {"--session", "--print-reply", "--dest=org.freedesktop.secrets",
+                                 "/org/freedesktop/secrets", "org.freedesktop.Secret.Service.Lock",
+                                 "array:objpath:/org/freedesktop/secrets/collection/login"});
+        QVERIFY(lock.waitForFinished(10'000));
+        QCOMPARE(lock.exitCode(), 0);
+
+        // No one can answer the unlock prompt here: not found would be a lie.
+        LibsecretBackend backend(5s, 3s);
+        QCOMPARE(failureOf([&] { CredentialStore::read(backend); }),
+                 QStringLiteral("无法读取钥匙串，请解锁电脑后重试。"));
+        QCOMPARE(failureOf([&] { CredentialStore::save(backend, "sk-new"); }),
+                 QStringLiteral("钥匙串保存失败，原密钥未更新。"));
+    }
+
+    void noService()
+    {
+        // Short limits keep a hung service from holding the test; the product uses 5 s.
+        LibsecretBackend backend(1s, 1s);
+        QCOMPARE(failureOf([&] { CredentialStore::read(backend); }),
+                 QStringLiteral("无法读取钥匙串，请解锁电脑后重试。"));
+        QCOMPARE(failureOf([&] { CredentialStore::save(backend, "sk-x"); }),
+                 QStringLiteral("钥匙串保存失败，原密钥未更新。"));
+        QCOMPARE(failureOf([&] { CredentialStore::remove(backend); }),
+                 QStringLiteral("无法删除钥匙串中的密钥。"));
+    }
+};
+
+QTEST_GUILESS_MAIN(LibsecretBackendTest)
+#include "LibsecretBackendTest.moc"
