@@ -39,9 +39,13 @@ void PetWindow::setContentView(QWidget *view)
     }
 }
 
-Point PetWindow::origin() const { return ScreenGeometry::windowOrigin(*this); }
-
-void PetWindow::setOrigin(Point origin) { move(ScreenGeometry::windowTopLeft(origin, height())); }
+void PetWindow::setOrigin(Point origin)
+{
+    m_origin = origin;
+    const QPoint topLeft = ScreenGeometry::windowTopLeft(origin, height());
+    if (topLeft != pos())
+        move(topLeft);
+}
 
 void PetWindow::orderFront()
 {
@@ -72,7 +76,7 @@ void PetWindow::mousePressEvent(QMouseEvent *event)
     const Point p = ScreenGeometry::toYUp(event->globalPosition());
     m_mouseDownPoint = p;
     m_moved = false;
-    const Point frameOrigin = origin();
+    const Point frameOrigin = ScreenGeometry::windowOrigin(*this);
     m_dragOffset = Point{p.x - frameOrigin.x, p.y - frameOrigin.y};
     event->accept();
     if (onDragBegan)

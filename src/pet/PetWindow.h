@@ -37,8 +37,9 @@ public:
     QWidget *contentView() const { return m_contentView; }
     void setContentView(QWidget *view);
 
-    // Frame origin, y up.
-    Point origin() const;
+    // Frame origin, y up, exactly as last set (the native window sits on whole pixels).
+    Point origin() const { return m_origin; }
+    // Moves the native window only when the origin lands on another pixel.
     void setOrigin(Point origin);
 
     // Shows the window above normal windows without activating it.
@@ -51,6 +52,7 @@ protected:
 
 private:
     QPointer<QWidget> m_contentView;
+    Point m_origin;
     std::optional<Point> m_mouseDownPoint;
     bool m_moved = false;
     std::optional<Point> m_dragOffset;
