@@ -164,26 +164,23 @@ void AppDelegate::updateMotion()
     if (!frame)
         return;
 
-    if (m_sleepStarted) {
-        const double elapsed = t - *m_sleepStarted;
-        if (elapsed >= SleepPose::duration) {
+    // A running action owns the pet until it has played for its whole length.
+    const auto advanceAction = [&](double started, double duration, auto *view) {
+        const double elapsed = t - started;
+        if (elapsed >= duration) {
             finishAction(t);
             return;
         }
-        m_sleepView->time = elapsed;
-        m_sleepView->update();
+        view->time = elapsed;
+        view->update();
         m_previousTick = t;
+    };
+    if (m_sleepStarted) {
+        advanceAction(*m_sleepStarted, SleepPose::duration, m_sleepView);
         return;
     }
     if (m_happyStarted) {
-        const double elapsed = t - *m_happyStarted;
-        if (elapsed >= HappyPose::duration) {
-            finishAction(t);
-            return;
-        }
-        m_happyView->time = elapsed;
-        m_happyView->update();
-        m_previousTick = t;
+        advanceAction(*m_happyStarted, HappyPose::duration, m_happyView);
         return;
     }
     if (isChatOpen()) {
@@ -242,24 +239,25 @@ bool AppDelegate::canPlay() const
 
 void AppDelegate::playHappy()
 {
-    if (!canPlay())
-        return;
-    m_sleepStarted.reset();
-    m_happyStarted = now();
-    m_happyView->time = 0;
-    show(m_happyView);
-    m_happyView->update();
+    if (canPlay())
+        play(m_happyStarted, m_sleepStarted, m_happyView->time, m_happyView);
 }
 
 void AppDelegate::playSleep()
 {
-    if (!canPlay())
-        return;
-    m_happyStarted.reset();
-    m_sleepStarted = now();
-    m_sleepView->time = 0;
-    show(m_sleepView);
-    m_sleepView->update();
+    if (canPlay())
+        play(m_sleepStarted, m_happyStarted, m_sleepView->time, m_sleepView);
+}
+
+void AppDelegate::play(std::optional<double> &started, std::optional<double> &other,
+                       double &viewTime, QWidget *view)
+{
+    // Starting the running action again restarts it from the beginning.
+    other.reset();
+    started = now();
+    viewTime = 0;
+    show(view);
+    view->update();
 }
 
 void AppDelegate::onPressBegan()

@@ -82,6 +82,8 @@ private:
     void onPressEnded(bool moved);
     // An animation may start unless the pet is held or the chat window freezes it.
     bool canPlay() const;
+    void play(std::optional<double> &started, std::optional<double> &other, double &viewTime,
+              QWidget *view);
     std::optional<Rect> currentVisibleFrame() const;
     void show(QWidget *view);
     void logMovement() const;
