@@ -1,6 +1,7 @@
 // The floor of the resting animation: a minimal transparent Qt window that blits one premultiplied
-// 200 × 200 image per tick, and optionally moves itself (the walking floor).
-// Usage: pimlo-bench-floor <interval ms> [move]
+// 200 × 200 image per tick, and optionally moves itself (the walking floor) or runs an idle 30 Hz
+// timer beside it.
+// Usage: pimlo-bench-floor <interval ms> [move | tick]
 
 #include <QApplication>
 #include <QImage>
@@ -41,6 +42,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const int interval = argc > 1 ? std::atoi(argv[1]) : 42;
     const bool move = argc > 2 && QByteArray(argv[2]) == "move";
+    const bool idleTick = argc > 2 && QByteArray(argv[2]) == "tick";
 
     QImage image(200, 200, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
@@ -65,5 +67,10 @@ int main(int argc, char **argv)
         window.update();
     });
     timer.start(interval);
+    // A second timer at 30 Hz that does nothing: the cost of a motion tick while resting.
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    if (idleTick)
+        tick.start(1000 / 30);
     return QApplication::exec();
 }

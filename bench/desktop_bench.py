@@ -1,9 +1,13 @@
 #!/usr/bin/env python3
-"""Runs Pimlo and the floor window on the private X desktop of tests/e2e/with-desktop and reports
-CPU (% of one core) of the process and of the X server, resident memory, and launch time.
+"""Runs Pimlo and the floor windows on the private X desktop of tests/e2e/with-desktop and
+reports CPU (% of one core) of the process and of the X server, resident memory and launch time.
 
-Usage: tests/e2e/with-desktop python3 bench/desktop_bench.py [seconds]
-(PIMLO_BENCH_WALK=0 skips the walking part, which waits for three trips.)"""
+Pimlo is measured in one run of three walking trips: its CPU is split by the movement log lines
+into resting (standing at home, after the launch nap) and walking time. The floors are minimal
+Qt windows of ours: one blitting a 200 x 200 image every 42 ms (the idle animation's interval),
+one moving itself and blitting every 33 ms (the motion tick).
+
+Usage: tests/e2e/with-desktop python3 bench/desktop_bench.py [floor seconds] [trips]"""
 
 import os
 import subprocess
@@ -12,8 +16,8 @@ import time
 
 BUILD = os.environ.get("PIMLO_BUILD_DIR", os.path.join(os.path.dirname(__file__), "../build"))
 TICK = os.sysconf("SC_CLK_TCK")
-SECONDS = float(sys.argv[1]) if len(sys.argv) > 1 else 30.0
 READY = "Pimlo idle animation ready"
+NAP_END = 7.0  # the launch nap ends 6.4 s after launch
 
 
 def cpu_seconds(pid):
@@ -30,78 +34,97 @@ def rss_mb(pid):
     return 0.0
 
 
-def measure(command, ready_text, settle=3.0):
-    log = open(f"/tmp/bench-{os.getpid()}.log", "w+")
-    started = time.monotonic()
-    process = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=log)
-    ready_after = None
-    while time.monotonic() - started < 20:
-        log.seek(0)
-        if ready_text in log.read():
-            ready_after = time.monotonic() - started
-            break
-        time.sleep(0.002)
-    time.sleep(settle)  # past the launch work (and the launch sleep animation)
-    xserver = int(os.environ["XVFB_PID"])
-    p0, x0, t0 = cpu_seconds(process.pid), cpu_seconds(xserver), time.monotonic()
-    time.sleep(SECONDS)
-    p1, x1, t1 = cpu_seconds(process.pid), cpu_seconds(xserver), time.monotonic()
-    rss = rss_mb(process.pid)
-    process.terminate()
-    process.wait(10)
-    elapsed = t1 - t0
-    return {"cpu": 100 * (p1 - p0) / elapsed, "x": 100 * (x1 - x0) / elapsed, "rss": rss,
-            "ready_ms": None if ready_after is None else ready_after * 1000}
+class Run:
+    """A process with its stderr in a file, and CPU readings of it and of the X server."""
+
+    def __init__(self, command):
+        self.log = open(f"/tmp/bench-{os.getpid()}-{time.monotonic_ns()}.log", "w+")
+        self.started = time.monotonic()
+        self.process = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=self.log)
+        self.xserver = int(os.environ["XVFB_PID"])
+
+    def lines(self):
+        self.log.seek(0)
+        return self.log.read().splitlines()
+
+    def wait_for(self, text, timeout=20):
+        while time.monotonic() - self.started < timeout:
+            if any(text in line for line in self.lines()):
+                return (time.monotonic() - self.started) * 1000
+            time.sleep(0.002)
+        return None
+
+    def reading(self):
+        return cpu_seconds(self.process.pid), cpu_seconds(self.xserver), time.monotonic()
+
+    def stop(self):
+        rss = rss_mb(self.process.pid)
+        self.process.terminate()
+        self.process.wait(10)
+        return rss
 
 
-def measure_walking(trips):
-    """CPU while the real pet walks: summed over the walking legs of several trips, read off
-    the movement log lines (outward … idle)."""
-    log = open(f"/tmp/bench-walk-{os.getpid()}.log", "w+")
-    process = subprocess.Popen([f"{BUILD}/src/app/pimlo"], stdout=subprocess.DEVNULL, stderr=log)
-    xserver = int(os.environ["XVFB_PID"])
-    walking = p_total = x_total = 0.0
-    seen = 0
-    start = None
-    while seen < trips:
-        log.seek(0)
-        lines = [l for l in log.read().splitlines() if l.startswith("Pimlo movement:")]
-        if start is None and len(lines) > 2 * seen and "outward" in lines[-1]:
-            start = (cpu_seconds(process.pid), cpu_seconds(xserver), time.monotonic())
-        elif start is not None and lines and "idle" in lines[-1]:
-            p1, x1, t1 = cpu_seconds(process.pid), cpu_seconds(xserver), time.monotonic()
-            p_total += p1 - start[0]
-            x_total += x1 - start[1]
-            walking += t1 - start[2]
-            start = None
-            seen += 1
+def share(cpu, seconds):
+    return 100 * cpu / seconds if seconds else 0.0
+
+
+def measure_floor(args, seconds):
+    run = Run([f"{BUILD}/bench/pimlo-bench-floor", *args])
+    ready = run.wait_for("floor ready")
+    time.sleep(1)
+    p0, x0, t0 = run.reading()
+    time.sleep(seconds)
+    p1, x1, t1 = run.reading()
+    return {"cpu": share(p1 - p0, t1 - t0), "x": share(x1 - x0, t1 - t0), "rss": run.stop(),
+            "ready": ready, "seconds": t1 - t0}
+
+
+def measure_pimlo(trips):
+    run = Run([f"{BUILD}/src/app/pimlo"])
+    ready = run.wait_for(READY)
+    time.sleep(max(0.0, run.started + NAP_END - time.monotonic()))
+    totals = {"idle": [0.0, 0.0, 0.0], "walking": [0.0, 0.0, 0.0]}
+    last = run.reading()
+    phase, seen, done = "idle", 0, 0
+    while done < trips:
         time.sleep(0.005)
-    rss = rss_mb(process.pid)
-    process.terminate()
-    process.wait(10)
-    return {"cpu": 100 * p_total / walking, "x": 100 * x_total / walking, "rss": rss,
-            "ready_ms": None, "seconds": walking}
+        moves = [l for l in run.lines() if l.startswith("Pimlo movement:")]
+        if len(moves) == seen:
+            continue
+        now = run.reading()
+        bucket = totals["idle" if phase == "idle" else "walking"]
+        for i in range(3):
+            bucket[i] += now[i] - last[i]
+        last, seen = now, len(moves)
+        phase = moves[-1].split()[2]
+        done += phase == "idle"
+    result = {}
+    for name, (p, x, t) in totals.items():
+        result[name] = {"cpu": share(p, t), "x": share(x, t), "seconds": t, "ready": ready}
+    rss = run.stop()
+    for r in result.values():
+        r["rss"] = rss
+    return result
 
 
 def report(name, r):
-    ready = "n/a" if r["ready_ms"] is None else f"{r['ready_ms']:.0f} ms"
-    print(f"{name:<28} cpu {r['cpu']:5.2f} %  X server {r['x']:5.2f} %  "
-          f"RSS {r['rss']:5.1f} MB  ready {ready}")
+    ready = "" if r.get("ready") is None else f"  ready {r['ready']:.0f} ms"
+    print(f"{name:<30} cpu {r['cpu']:5.2f} %  X server {r['x']:5.2f} %  "
+          f"RSS {r['rss']:5.1f} MB  over {r['seconds']:4.0f} s{ready}")
 
 
 def main():
-    floor = measure([f"{BUILD}/bench/pimlo-bench-floor", "42"], "floor ready")
-    pimlo = measure([f"{BUILD}/src/app/pimlo"], READY, settle=8.0)
-    report("floor (blit every 42 ms)", floor)
-    report("pimlo resting", pimlo)
-    print(f"resting pimlo / floor CPU: {pimlo['cpu'] / max(floor['cpu'], 1e-9):.2f}")
-    if os.environ.get("PIMLO_BENCH_WALK", "1") == "0":
-        return
-    moving = measure([f"{BUILD}/bench/pimlo-bench-floor", "33", "move"], "floor ready")
-    walking = measure_walking(trips=3)
-    report("floor (move + blit, 33 ms)", moving)
-    report(f"pimlo walking ({walking['seconds']:.0f} s)", walking)
-    print(f"walking pimlo / floor CPU: {walking['cpu'] / max(moving['cpu'], 1e-9):.2f}")
+    seconds = float(sys.argv[1]) if len(sys.argv) > 1 else 30.0
+    trips = int(sys.argv[2]) if len(sys.argv) > 2 else 3
+    resting_floor = measure_floor(["42"], seconds)
+    walking_floor = measure_floor(["33", "move"], seconds)
+    pimlo = measure_pimlo(trips)
+    report("floor: blit every 42 ms", resting_floor)
+    report("pimlo resting", pimlo["idle"])
+    report("floor: move + blit, 33 ms", walking_floor)
+    report("pimlo walking", pimlo["walking"])
+    print(f"resting: pimlo / floor CPU {pimlo['idle']['cpu'] / max(resting_floor['cpu'], 1e-9):.2f}")
+    print(f"walking: pimlo / floor CPU {pimlo['walking']['cpu'] / max(walking_floor['cpu'], 1e-9):.2f}")
 
 
 if __name__ == "__main__":

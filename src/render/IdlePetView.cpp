@@ -15,27 +15,6 @@ const QRectF eyeOvals[] = {QRectF(79.5, 139.5, 16.8, 18), QRectF(104, 139.5, 16.
 
 double clamp01(double x) { return std::clamp(x, 0.0, 1.0); }
 
-// Where the figure lies on the canvas (y up): the opaque pixels of the pose image.
-QRectF opaqueBounds(const QImage &image)
-{
-    const qreal ratio = image.devicePixelRatio();
-    int minX = image.width(), minY = image.height(), maxX = -1, maxY = -1;
-    for (int y = 0; y < image.height(); ++y) {
-        const auto *row = reinterpret_cast<const QRgb *>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            if (qAlpha(row[x]) == 0)
-                continue;
-            minX = std::min(minX, x);
-            maxX = std::max(maxX, x);
-            minY = std::min(minY, y);
-            maxY = std::max(maxY, y);
-        }
-    }
-    if (maxX < 0)
-        return {};
-    return QRectF(minX / ratio, minY / ratio, (maxX - minX + 1) / ratio, (maxY - minY + 1) / ratio);
-}
-
 } // namespace
 
 IdlePetView::IdlePetView(QImage image, bool animate, Clock clock, QWidget *parent)
@@ -152,7 +131,7 @@ void IdlePetView::buildCache()
 {
     // Only the part of the canvas the figure can reach is cached: its opaque bounds widened by
     // the largest lean (2.645), widening (0.4) and lift (1.25), plus a point of antialiasing.
-    const QRectF figure = opaqueBounds(m_image);
+    const QRectF figure = PetCanvas::opaqueBounds(m_image); // y up: the image is mirrored
     if (figure.isEmpty())
         return;
     const QRectF reach = figure.adjusted(-4, -1, 4, 3);

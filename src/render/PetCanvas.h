@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPainter>
+#include <QRectF>
 
 namespace pimlo {
 
@@ -23,6 +24,10 @@ inline void useHighInterpolation(QPainter &painter)
 {
     painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
 }
+
+// The smallest rectangle, in points of the image's own rows and columns, holding every pixel of a
+// 32-bit ARGB image that is not fully transparent; empty for a transparent image.
+QRectF opaqueBounds(const QImage &image);
 
 } // namespace PetCanvas
 } // namespace pimlo

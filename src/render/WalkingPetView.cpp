@@ -1,6 +1,7 @@
 #include "WalkingPetView.h"
 
 #include "render/PetCanvas.h"
+#include "render/PoseImages.h"
 
 #include <QPainterPath>
 #include <array>
@@ -48,12 +49,13 @@ WalkingPetView::WalkingPetView(QImage image, QWidget *parent)
     setAttribute(Qt::WA_NoSystemBackground);
 }
 
-void WalkingPetView::draw(QPainter &painter) const
+void WalkingPetView::draw(QPainter &painter) const { drawStride(painter, stepTime, direction >= 1); }
+
+void WalkingPetView::drawStride(QPainter &painter, double time, bool mirrored) const
 {
-    const double phi = 2 * stepTime * std::numbers::pi / stridePeriod;
+    const double phi = 2 * time * std::numbers::pi / stridePeriod;
     const double sinPhi = std::sin(phi);
     const double bob = bobAmplitude * std::abs(std::cos(phi));
-    const bool mirrored = direction >= 1;
 
     painter.save();
     const QTransform device = painter.worldTransform();
@@ -106,10 +108,54 @@ void WalkingPetView::draw(QPainter &painter) const
     painter.restore();
 }
 
+int WalkingPetView::cachedStep(double stepTime)
+{
+    const double phase = std::fmod(stepTime, stridePeriod) / stridePeriod;
+    if (!std::isfinite(phase))
+        return 0;
+    const int step = int(std::lround(phase * cachedSteps)) % cachedSteps;
+    return step < 0 ? step + cachedSteps : step;
+}
+
+double WalkingPetView::cachedStepTime(int step) { return step * stridePeriod / cachedSteps; }
+
+const WalkingPetView::CachedFrame &WalkingPetView::cachedFrame(int step, bool mirrored,
+                                                               qreal ratio)
+{
+    if (ratio != m_framesRatio) {
+        m_frames = {};
+        m_framesRatio = ratio;
+    }
+    CachedFrame &frame = m_frames[mirrored][size_t(step)];
+    if (!frame.image.isNull())
+        return frame;
+    const int side = int(std::lround(PetCanvas::size * ratio));
+    QImage full(side, side, QImage::Format_ARGB32_Premultiplied);
+    full.setDevicePixelRatio(ratio);
+    full.fill(Qt::transparent);
+    {
+        QPainter painter(&full);
+        drawStride(painter, cachedStepTime(step), mirrored);
+    }
+    const QRectF bounds = PetCanvas::opaqueBounds(full);
+    if (bounds.isEmpty())
+        return frame;
+    const QRect pixels = QRectF(bounds.topLeft() * ratio, bounds.size() * ratio).toAlignedRect();
+    frame.image = full.copy(pixels);
+    frame.image.setDevicePixelRatio(ratio);
+    frame.origin = bounds.topLeft();
+    return frame;
+}
+
 void WalkingPetView::paintEvent(QPaintEvent *)
 {
+    // Drawing the stride live costs several times a blit on every tick of a walk; a cached frame
+    // is a plain copy of pixels at a whole-pixel position.
     QPainter painter(this);
-    draw(painter);
+    const CachedFrame &frame = cachedFrame(cachedStep(stepTime), direction >= 1,
+                                           PoseImages::renderRatio(devicePixelRatioF()));
+    if (!frame.image.isNull())
+        painter.drawImage(frame.origin, frame.image);
 }
 
 } // namespace pimlo

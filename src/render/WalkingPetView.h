@@ -22,6 +22,9 @@ public:
     static constexpr double hipLine = 37.0;
     static constexpr double footLift = 4.0;
     static constexpr double legWidth = 12.0;
+    // On screen the stride is shown from frames cached at this many steps per stride (26 ms of
+    // walk clock each, finer than the 33 ms motion tick), rendered on first use.
+    static constexpr int cachedSteps = 32;
 
     // image: the walking pose facing left, mirrored for the y-up canvas (see PoseImages).
     explicit WalkingPetView(QImage image, QWidget *parent = nullptr);
@@ -36,6 +39,10 @@ public:
     // Paints the view onto a 200 × 200 point y-down device (the widget, or a test image).
     void draw(QPainter &painter) const;
 
+    // The cached step nearest to a walk clock, and the walk clock of a cached step.
+    static int cachedStep(double stepTime);
+    static double cachedStepTime(int step);
+
 protected:
     void paintEvent(QPaintEvent *event) override;
 
@@ -48,9 +55,21 @@ private:
         QImage body;
     };
 
+    // One rendered step of the stride, cut to the pixels it covers.
+    struct CachedFrame
+    {
+        QImage image;
+        QPointF origin; // top-left corner in the view, points
+    };
+
+    void drawStride(QPainter &painter, double time, bool mirrored) const;
+    const CachedFrame &cachedFrame(int step, bool mirrored, qreal ratio);
+
     QImage m_image;
     // Indexed by whether the drawing is mirrored left to right.
     std::array<Upright, 2> m_upright;
+    std::array<std::array<CachedFrame, cachedSteps>, 2> m_frames;
+    qreal m_framesRatio = 0;
 };
 
 } // namespace pimlo

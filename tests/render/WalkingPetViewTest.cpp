@@ -74,6 +74,8 @@ private Q_SLOTS:
     void nothingBelowHipsOutsideFeet_data();
     void nothingBelowHipsOutsideFeet();
     void upperBodyCrispAtRatio2();
+    void screenShowsTheNearestCachedStep_data();
+    void screenShowsTheNearestCachedStep();
 };
 
 void WalkingPetViewTest::defaults()
@@ -206,3 +208,48 @@ void WalkingPetViewTest::upperBodyCrispAtRatio2()
 
 QTEST_MAIN(WalkingPetViewTest)
 #include "WalkingPetViewTest.moc"
+
+void WalkingPetViewTest::screenShowsTheNearestCachedStep_data()
+{
+    QTest::addColumn<double>("stepTime");
+    QTest::addColumn<int>("step");
+    QTest::addColumn<qlonglong>("direction");
+    const double period = WalkingPetView::stridePeriod;
+    QTest::newRow("start") << 0.0 << 0 << qlonglong(-1);
+    QTest::newRow("a quarter, mirrored") << 0.21 << 8 << qlonglong(1);
+    QTest::newRow("just before a step") << 5 * period / 32 - 0.005 << 5 << qlonglong(-1);
+    QTest::newRow("just after a step") << 5 * period / 32 + 0.005 << 5 << qlonglong(1);
+    QTest::newRow("end of the stride wraps") << period - 0.004 << 0 << qlonglong(-1);
+    QTest::newRow("many strides on") << 100 * period + 0.21 << 8 << qlonglong(-1);
+}
+
+void WalkingPetViewTest::screenShowsTheNearestCachedStep()
+{
+    QFETCH(double, stepTime);
+    QFETCH(int, step);
+    QFETCH(qlonglong, direction);
+    QCOMPARE(WalkingPetView::cachedStep(stepTime), step);
+
+    // What the widget paints is the live drawing at the cached step's time.
+    WalkingPetView view(walkingImage(1));
+    view.direction = direction;
+    view.stepTime = WalkingPetView::cachedStepTime(step);
+    const QImage live = render(view, 1);
+    view.stepTime = stepTime;
+    QImage painted(200, 200, QImage::Format_ARGB32_Premultiplied);
+    painted.fill(Qt::transparent);
+    const auto samePixels = [](const QImage &a, const QImage &b) {
+        for (int y = 0; y < a.height(); ++y) {
+            for (int x = 0; x < a.width(); ++x) {
+                if (a.pixel(x, y) != b.pixel(x, y))
+                    return false;
+            }
+        }
+        return true;
+    };
+    view.render(&painted, QPoint(), QRegion(), QWidget::DrawChildren);
+    QVERIFY(samePixels(painted, live));
+    painted.fill(Qt::transparent);
+    view.render(&painted, QPoint(), QRegion(), QWidget::DrawChildren); // from the cache now
+    QVERIFY(samePixels(painted, live));
+}
