@@ -8,56 +8,29 @@ using namespace pimlo;
 
 namespace {
 
-const QString readFailed = QStringLiteral("无法读取钥匙串，请解锁电脑后重试。");
-const QString addFailed = QStringLiteral("无法保存到钥匙串，请检查钥匙串是否已解锁。");
-const QString updateFailed = QStringLiteral("钥匙串保存失败，原密钥未更新。");
-const QString deleteFailed = QStringLiteral("无法删除钥匙串中的密钥。");
-
-// Answers each primitive with a preset status and records the calls and bytes it saw.
+// Answers each primitive call with the next preset status and records the calls.
 class FakeBackend final : public SecretBackend
 {
 public:
-    SecretLookup lookup;
-    SecretStatus updateStatus = SecretStatus::Success;
-    SecretStatus addStatus = SecretStatus::Success;
-    SecretStatus removeStatus = SecretStatus::Success;
+    QList<SecretStatus> answers;
+    std::optional<std::string> data;
     QStringList calls;
-    std::string bytes;
+    std::string bytes; // last written
 
-    SecretLookup copyMatching() override
+    SecretLookup copyMatching() override { return {next("copy"), data}; }
+    SecretStatus update(const std::string &b) override { return next("update", &b); }
+    SecretStatus add(const std::string &b) override { return next("add", &b); }
+    SecretStatus remove() override { return next("delete"); }
+
+private:
+    SecretStatus next(const QString &call, const std::string *written = nullptr)
     {
-        calls << "copy";
-        return lookup;
-    }
-    SecretStatus update(const std::string &b) override
-    {
-        calls << "update";
-        bytes = b;
-        return updateStatus;
-    }
-    SecretStatus add(const std::string &b) override
-    {
-        calls << "add";
-        bytes = b;
-        return addStatus;
-    }
-    SecretStatus remove() override
-    {
-        calls << "delete";
-        return removeStatus;
+        calls << call;
+        if (written)
+            bytes = *written;
+        return answers.isEmpty() ? SecretStatus::Failure : answers.takeFirst();
     }
 };
-
-// Runs an operation; returns the ChatFailure sentence, or an empty string on success.
-template <typename F> QString failureOf(F &&operation)
-{
-    try {
-        operation();
-    } catch (const ChatFailure &failure) {
-        return QString::fromStdString(failure.message());
-    }
-    return {};
-}
 
 } // namespace
 
@@ -68,91 +41,70 @@ class CredentialStoreTest final : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void read_data()
+    void decisions_data()
     {
-        QTest::addColumn<SecretStatus>("status");
-        QTest::addColumn<QByteArray>("data");   // null: no data came back
-        QTest::addColumn<QVariant>("expected"); // string, null for no value, or the failure
-        QTest::newRow("key") << SecretStatus::Success << QByteArray("sk-abc") << QVariant("sk-abc");
-        QTest::newRow("non-ascii")
-            << SecretStatus::Success << QByteArray("密钥 ") << QVariant("密钥 ");
-        QTest::newRow("empty is empty") << SecretStatus::Success << QByteArray("") << QVariant("");
-        QTest::newRow("not found") << SecretStatus::NotFound << QByteArray() << QVariant();
-        QTest::newRow("no data") << SecretStatus::Success << QByteArray() << QVariant(readFailed);
-        QTest::newRow("invalid utf-8")
-            << SecretStatus::Success << QByteArray("sk-\xff\xfe") << QVariant(readFailed);
-        QTest::newRow("failure") << SecretStatus::Failure << QByteArray() << QVariant(readFailed);
-    }
-    void read()
-    {
-        QFETCH(SecretStatus, status);
-        QFETCH(QByteArray, data);
-        QFETCH(QVariant, expected);
-        FakeBackend backend;
-        backend.lookup.status = status;
-        if (!data.isNull())
-            backend.lookup.data = data.toStdString();
-        std::optional<std::string> key;
-        const QString failure = failureOf([&] { key = CredentialStore::read(backend); });
-        if (expected.toString() == readFailed) {
-            QCOMPARE(failure, readFailed);
-        } else {
-            QCOMPARE(failure, QString());
-            QCOMPARE(key.has_value(), !expected.isNull());
-            if (key)
-                QCOMPARE(QString::fromStdString(*key), expected.toString());
-        }
-        QCOMPARE(backend.calls, QStringList{"copy"});
-    }
-
-    void save_data()
-    {
-        QTest::addColumn<SecretStatus>("update");
-        QTest::addColumn<SecretStatus>("add");
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<QList<SecretStatus>>("answers");
+        QTest::addColumn<QByteArray>("data"); // what copy-matching returns; null for nothing
         QTest::addColumn<QStringList>("calls");
-        QTest::addColumn<QString>("failure");
-        const auto ok = SecretStatus::Success;
-        const auto missing = SecretStatus::NotFound;
-        const auto fail = SecretStatus::Failure;
-        QTest::newRow("update path") << ok << fail << QStringList{"update"} << QString();
-        QTest::newRow("add path") << missing << ok << QStringList{"update", "add"} << QString();
-        QTest::newRow("add fails") << missing << fail << QStringList{"update", "add"} << addFailed;
-        QTest::newRow("add finds one")
-            << missing << missing << QStringList{"update", "add"} << addFailed;
-        QTest::newRow("update fails, no add")
-            << fail << ok << QStringList{"update"} << updateFailed;
-    }
-    void save()
-    {
-        QFETCH(SecretStatus, update);
-        QFETCH(SecretStatus, add);
-        QFETCH(QStringList, calls);
-        QFETCH(QString, failure);
-        FakeBackend backend;
-        backend.updateStatus = update;
-        backend.addStatus = add;
-        const std::string key = "  sk-密钥\t"; // stored exactly, not trimmed
-        QCOMPARE(failureOf([&] { CredentialStore::save(backend, key); }), failure);
-        QCOMPARE(backend.calls, calls);
-        QCOMPARE(backend.bytes, key);
-    }
+        QTest::addColumn<QString>("expected"); // "key", none, or "!" and the failure sentence
+        const auto ok = SecretStatus::Success, missing = SecretStatus::NotFound,
+                   fail = SecretStatus::Failure;
+        const QString readFailed = QStringLiteral("!无法读取钥匙串，请解锁电脑后重试。");
+        const QString addFailed = QStringLiteral("!无法保存到钥匙串，请检查钥匙串是否已解锁。");
+        const QStringList copy{"copy"}, update{"update"}, updateAdd{"update", "add"};
+        const QByteArray none;
 
-    void remove_data()
-    {
-        QTest::addColumn<SecretStatus>("status");
-        QTest::addColumn<QString>("failure");
-        QTest::newRow("deleted") << SecretStatus::Success << QString();
-        QTest::newRow("nothing stored") << SecretStatus::NotFound << QString();
-        QTest::newRow("failure") << SecretStatus::Failure << deleteFailed;
+        QTest::newRow("read") << "read" << QList{ok} << QByteArray("密钥 ") << copy << "\"密钥 \"";
+        QTest::newRow("read empty") << "read" << QList{ok} << QByteArray("") << copy << "\"\"";
+        QTest::newRow("read not found") << "read" << QList{missing} << none << copy << "none";
+        QTest::newRow("read no data") << "read" << QList{ok} << none << copy << readFailed;
+        QTest::newRow("read invalid utf-8")
+            << "read" << QList{ok} << QByteArray("sk-\xff\xfe") << copy << readFailed;
+        QTest::newRow("read fails") << "read" << QList{fail} << none << copy << readFailed;
+        QTest::newRow("update path") << "save" << QList{ok} << none << update << "";
+        QTest::newRow("add path") << "save" << QList{missing, ok} << none << updateAdd << "";
+        QTest::newRow("add fails")
+            << "save" << QList{missing, fail} << none << updateAdd << addFailed;
+        QTest::newRow("add finds one")
+            << "save" << QList{missing, missing} << none << updateAdd << addFailed;
+        QTest::newRow("update fails, no add") << "save" << QList{fail, ok} << none << update
+                                              << QStringLiteral("!钥匙串保存失败，原密钥未更新。");
+        QTest::newRow("delete") << "delete" << QList{ok} << none << QStringList{"delete"} << "";
+        QTest::newRow("delete not found")
+            << "delete" << QList{missing} << none << QStringList{"delete"} << "";
+        QTest::newRow("delete fails") << "delete" << QList{fail} << none << QStringList{"delete"}
+                                      << QStringLiteral("!无法删除钥匙串中的密钥。");
     }
-    void remove()
+    void decisions()
     {
-        QFETCH(SecretStatus, status);
-        QFETCH(QString, failure);
+        QFETCH(QString, operation);
+        QFETCH(QList<SecretStatus>, answers);
+        QFETCH(QByteArray, data);
+        QFETCH(QStringList, calls);
+        QFETCH(QString, expected);
         FakeBackend backend;
-        backend.removeStatus = status;
-        QCOMPARE(failureOf([&] { CredentialStore::remove(backend); }), failure);
-        QCOMPARE(backend.calls, QStringList{"delete"});
+        backend.answers = answers;
+        if (!data.isNull())
+            backend.data = data.toStdString();
+        const std::string key = "  sk-密钥\t"; // stored exactly, not trimmed
+        QString got;
+        try {
+            if (operation == "read") {
+                const auto read = CredentialStore::read(backend);
+                got = read ? '"' + QString::fromStdString(*read) + '"' : "none";
+            } else if (operation == "save") {
+                CredentialStore::save(backend, key);
+            } else {
+                CredentialStore::remove(backend);
+            }
+        } catch (const ChatFailure &failure) {
+            got = u'!' + QString::fromUtf8(failure.what());
+        }
+        QCOMPARE(got, expected);
+        QCOMPARE(backend.calls, calls);
+        if (operation == "save")
+            QCOMPARE(backend.bytes, key);
     }
 };
 

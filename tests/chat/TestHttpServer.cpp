@@ -11,16 +11,28 @@
 
 namespace pimlo::test {
 
+namespace {
+
+// 1 when fd is readable, 0 on timeout or poll error, -1 when the server is stopping.
+int waitReadable(int fd, int stopFd, int ms)
+{
+    pollfd fds[2] = {{fd, POLLIN, 0}, {stopFd, POLLIN, 0}};
+    if (poll(fds, 2, ms) <= 0)
+        return 0;
+    return fds[1].revents ? -1 : 1;
+}
+
+} // namespace
+
 TestHttpServer::TestHttpServer(Handler handler) : m_handler(std::move(handler))
 {
-    if (pipe(m_stopPipe) != 0)
-        throw std::runtime_error("pipe");
-    m_listen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    if (m_listen < 0 || bind(m_listen, reinterpret_cast<sockaddr *>(&address), length) != 0 ||
+    m_listen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (pipe(m_stopPipe) != 0 || m_listen < 0 ||
+        bind(m_listen, reinterpret_cast<sockaddr *>(&address), length) != 0 ||
         listen(m_listen, 8) != 0 ||
         getsockname(m_listen, reinterpret_cast<sockaddr *>(&address), &length) != 0)
         throw std::runtime_error("cannot listen on 127.0.0.1");
@@ -30,12 +42,10 @@ TestHttpServer::TestHttpServer(Handler handler) : m_handler(std::move(handler))
 
 TestHttpServer::~TestHttpServer()
 {
-    const char stop = 'x';
-    static_cast<void>(write(m_stopPipe[1], &stop, 1));
+    static_cast<void>(write(m_stopPipe[1], "x", 1));
     m_thread.join();
-    close(m_listen);
-    close(m_stopPipe[0]);
-    close(m_stopPipe[1]);
+    for (int fd : {m_listen, m_stopPipe[0], m_stopPipe[1]})
+        close(fd);
 }
 
 int TestHttpServer::connections() const
@@ -59,12 +69,10 @@ bool TestHttpServer::waitForRequests(int n, std::chrono::milliseconds limit)
 void TestHttpServer::run()
 {
     for (;;) {
-        pollfd fds[2] = {{m_listen, POLLIN, 0}, {m_stopPipe[0], POLLIN, 0}};
-        if (poll(fds, 2, -1) < 0)
-            continue;
-        if (fds[1].revents)
+        const int ready = waitReadable(m_listen, m_stopPipe[0], -1);
+        if (ready < 0)
             return;
-        const int fd = accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
+        const int fd = ready ? accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC) : -1;
         if (fd < 0)
             continue;
         {
@@ -82,21 +90,15 @@ std::string TestHttpServer::readRequest(int fd)
     std::string data;
     std::size_t expected = std::string::npos;
     char buffer[65536];
-    while (expected == std::string::npos || data.size() < expected) {
-        pollfd fds[2] = {{fd, POLLIN, 0}, {m_stopPipe[0], POLLIN, 0}};
-        if (poll(fds, 2, 10'000) <= 0 || fds[1].revents)
-            break;
+    while (data.size() < expected && waitReadable(fd, m_stopPipe[0], 10'000) > 0) {
         const ssize_t got = recv(fd, buffer, sizeof buffer, 0);
         if (got <= 0)
             break;
         data.append(buffer, std::size_t(got));
         const auto end = data.find("\r\n\r\n");
         if (expected == std::string::npos && end != std::string::npos) {
-            std::size_t bodyLength = 0;
             const auto at = data.find("Content-Length: ");
-            if (at != std::string::npos && at < end)
-                bodyLength = std::strtoul(data.c_str() + at + 16, nullptr, 10);
-            expected = end + 4 + bodyLength;
+            expected = end + 4 + (at < end ? std::strtoul(data.c_str() + at + 16, nullptr, 10) : 0);
         }
     }
     {
@@ -120,35 +122,27 @@ bool TestHttpServer::send(int fd, std::string_view bytes)
 
 bool TestHttpServer::hold(int fd, std::chrono::milliseconds limit)
 {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
+    using std::chrono::steady_clock;
+    const auto deadline = steady_clock::now() + limit;
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - steady_clock::now());
         if (left.count() <= 0)
             return true;
-        pollfd fds[2] = {{fd, POLLIN, 0}, {m_stopPipe[0], POLLIN, 0}};
-        if (poll(fds, 2, int(left.count())) < 0)
-            continue;
-        if (fds[1].revents)
-            return false;
-        if (fds[0].revents) {
-            char byte;
-            if (recv(fd, &byte, 1, 0) <= 0)
-                return false; // the client went away
-        }
+        const int ready = waitReadable(fd, m_stopPipe[0], int(left.count()));
+        char byte;
+        if (ready < 0 || (ready > 0 && recv(fd, &byte, 1, 0) <= 0))
+            return false; // stopping, or the client went away
     }
 }
 
 std::string TestHttpServer::response(int status, std::string_view body,
                                      std::string_view extraHeaders)
 {
-    std::string text = "HTTP/1.1 " + std::to_string(status) + " Test\r\n";
-    text += "Content-Type: application/json\r\nConnection: close\r\n";
-    text += "Content-Length: " + std::to_string(body.size()) + "\r\n";
-    text += extraHeaders;
-    text += "\r\n";
-    text += body;
-    return text;
+    return "HTTP/1.1 " + std::to_string(status) +
+           " Test\r\nContent-Type: application/json\r\nConnection: close\r\nContent-Length: " +
+           std::to_string(body.size()) + "\r\n" + std::string(extraHeaders) + "\r\n" +
+           std::string(body);
 }
 
 } // namespace pimlo::test

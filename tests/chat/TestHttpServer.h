@@ -11,8 +11,8 @@
 
 namespace pimlo::test {
 
-// A tiny HTTP/1.1 server on 127.0.0.1 with its own thread, serving one connection at a time.
-// Each accepted connection is handed to the handler, which decides what the peer sees.
+// A tiny HTTP/1.1 server on 127.0.0.1 with its own thread, one connection at a time; the
+// handler decides what each accepted peer sees.
 class TestHttpServer final
 {
 public:
@@ -26,20 +26,18 @@ public:
     int port() const { return m_port; }
     std::string base() const { return "http://127.0.0.1:" + std::to_string(m_port); }
 
-    // Connections accepted so far, and the requests read from them (headers and body).
     int connections() const;
-    std::vector<std::string> requests() const;
-    // Waits until n connections were accepted and their handlers had read the request.
+    std::vector<std::string> requests() const; // headers and body, as read by readRequest
+    // Waits until n requests were read.
     bool waitForRequests(int n, std::chrono::milliseconds limit = std::chrono::seconds(10));
 
-    // For handlers: read one request (recorded), send bytes, wait while the peer stays.
+    // For handlers. hold() is true when limit passed with the peer still connected, false
+    // as soon as the peer closes or the server stops.
     std::string readRequest(int fd);
     bool send(int fd, std::string_view bytes);
-    // Returns after limit, or earlier when the peer closed or the server stops; true if
-    // the full time passed with the peer still connected.
     bool hold(int fd, std::chrono::milliseconds limit);
 
-    // A complete response with the given status line code, JSON body and extra header lines.
+    // A complete response: status code, JSON body, extra header lines.
     static std::string response(int status, std::string_view body,
                                 std::string_view extraHeaders = {});
 

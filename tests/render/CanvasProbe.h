@@ -6,11 +6,11 @@
 #include <QPainter>
 #include <cmath>
 
-// Helpers for tests that paint a pet view offscreen and probe pixels at canvas points.
+// Painting a pet view offscreen and probing its pixels at canvas points.
 namespace pimlo::CanvasProbe {
 
-// A transparent 200 × 200 point pose image at a pixel ratio, in the views' mirrored storage:
-// painting on it with an untransformed painter puts canvas point (x, y), y up, at (x, y).
+// A transparent 200 × 200 point image at a pixel ratio. Drawn on untransformed, canvas point
+// (x, y), y up, lands at (x, y): the views' mirrored storage of pose images.
 inline QImage poseImage(qreal ratio)
 {
     QImage image(int(200 * ratio), int(200 * ratio), QImage::Format_ARGB32_Premultiplied);
@@ -19,7 +19,6 @@ inline QImage poseImage(qreal ratio)
     return image;
 }
 
-// Paints a view's draw() into a fresh transparent 200 × 200 point image.
 template <typename View> QImage render(const View &view, qreal ratio)
 {
     QImage out = poseImage(ratio);
@@ -28,22 +27,30 @@ template <typename View> QImage render(const View &view, qreal ratio)
     return out;
 }
 
-// The output pixel inside the canvas unit cell whose lower-left corner is (x, y), y up.
-inline QRgb at(const QImage &out, double x, double y)
+// The pixel in the canvas unit cell whose lower-left corner is p, y up.
+inline QRgb at(const QImage &out, QPointF p)
 {
     const qreal ratio = out.devicePixelRatio();
-    const int px = int(std::floor((x + 0.5) * ratio));
-    const int py = int(std::floor((PetCanvas::size - y - 0.5) * ratio));
-    return out.pixel(px, py);
+    return out.pixel(int(std::floor((p.x() + 0.5) * ratio)),
+                     int(std::floor((PetCanvas::size - p.y() - 0.5) * ratio)));
 }
 
-// Premultiplied channels of two pixels differ by at most tolerance.
 inline bool near(QRgb a, QRgb b, int tolerance)
 {
-    return std::abs(qRed(a) - qRed(b)) <= tolerance &&
-           std::abs(qGreen(a) - qGreen(b)) <= tolerance &&
-           std::abs(qBlue(a) - qBlue(b)) <= tolerance &&
-           std::abs(qAlpha(a) - qAlpha(b)) <= tolerance;
+    for (const int shift : {0, 8, 16, 24})
+        if (std::abs(int((a >> shift) & 0xff) - int((b >> shift) & 0xff)) > tolerance)
+            return false;
+    return true;
+}
+
+// The first pixel (x, y) of the image for which bad(x, y) holds, or (−1, −1).
+template <typename Predicate> QPoint findPixel(const QImage &image, Predicate bad)
+{
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (bad(x, y))
+                return {x, y};
+    return {-1, -1};
 }
 
 } // namespace pimlo::CanvasProbe

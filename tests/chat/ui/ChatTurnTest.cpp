@@ -18,9 +18,15 @@ class ChatTurnTest final : public QObject
 {
     Q_OBJECT
 
-    static std::unique_ptr<ChatModel> model()
+    // A model with a stored key that sends text to server.
+    static std::unique_ptr<ChatModel> send(const TestHttpServer &server, const QString &text)
     {
-        return std::make_unique<ChatModel>([] { return std::optional<std::string>("sk-test"); });
+        setenv("PIMLO_API_BASE", server.base().c_str(), 1);
+        auto chat =
+            std::make_unique<ChatModel>([] { return std::optional<std::string>("sk-test"); });
+        chat->setDraft(text);
+        chat->send();
+        return chat;
     }
 
 private Q_SLOTS:
@@ -30,73 +36,59 @@ private Q_SLOTS:
         QCoreApplication::setOrganizationName(QStringLiteral("PimloTest"));
         QCoreApplication::setApplicationName(QStringLiteral("ChatTurnTest"));
         QSettings().clear();
-        for (const char *name : {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY",
-                                 "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY"})
+        for (const char *name :
+             {"http_proxy", "HTTPS_PROXY", "https_proxy", "ALL_PROXY", "all_proxy"})
             unsetenv(name);
     }
     void cleanup() { QVERIFY(ReplyJob::waitForDone(30'000)); }
 
-    void wholeTurn()
+    void turn_data()
     {
-        TestHttpServer server([](TestHttpServer &server, int fd) {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("error"); // null: the reply is shown
+        QTest::newRow("reply") << 200
+                               << QByteArray(R"({"choices":[{"message":{"content":"你好呀！"},)"
+                                             R"("finish_reason":"stop"}]})")
+                               << QString();
+        QTest::newRow("401") << 401 << QByteArray(R"({"error":"bad key"})")
+                             << QStringLiteral("API Key 无效或已失效，请在右上角重新填写。");
+    }
+    void turn()
+    {
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(QString, error);
+        TestHttpServer server([&](TestHttpServer &server, int fd) {
             server.readRequest(fd);
-            server.send(fd, TestHttpServer::response(
-                                200, R"({"choices":[{"message":{"content":"你好呀！"},)"
-                                     R"("finish_reason":"stop"}]})"));
+            server.send(fd, TestHttpServer::response(status, body.toStdString()));
         });
-        setenv("PIMLO_API_BASE", server.base().c_str(), 1);
-        auto chat = model();
-        chat->setDraft(QStringLiteral(" 你好 \n"));
-        chat->send();
-        QVERIFY(chat->busy());
+        auto chat = send(server, QStringLiteral(" 你好 \n"));
         QTRY_VERIFY_WITH_TIMEOUT(!chat->busy(), 30'000);
-        QVERIFY(!chat->error());
-        QCOMPARE(chat->lines().size(), 2);
-        QCOMPARE(chat->lines()[1].text(), QStringLiteral("你好呀！"));
-        QVERIFY(!chat->lines()[1].isUser());
+        QCOMPARE(chat->error(), error.isNull() ? std::nullopt : std::optional(error));
+        QCOMPARE(chat->lines().last().text(), error.isNull() ? "你好呀！" : "你好");
 
-        const std::vector<std::string> requests = server.requests();
-        QCOMPARE(requests.size(), std::size_t(1));
-        const std::string &request = requests[0];
+        const std::string request = server.requests().at(0);
         QVERIFY(request.find("\r\nAuthorization: Bearer sk-test\r\n") != std::string::npos);
-        const std::string body = request.substr(request.find("\r\n\r\n") + 4);
-        QVERIFY(body.find(R"("model":"deepseek-flash")") != std::string::npos);
-        QVERIFY(body.find(ChatModel::persona().content) != std::string::npos);
-        QVERIFY(body.find(R"({"role":"user","content":"你好"})") != std::string::npos);
+        const std::string sent = request.substr(request.find("\r\n\r\n") + 4);
+        for (const std::string &part :
+             {std::string(R"("model":"deepseek-flash")"), ChatModel::persona().content,
+              std::string(R"({"role":"user","content":"你好"})")})
+            QVERIFY2(sent.find(part) != std::string::npos, part.c_str());
     }
 
-    void unauthorized()
-    {
-        TestHttpServer server([](TestHttpServer &server, int fd) {
-            server.readRequest(fd);
-            server.send(fd, TestHttpServer::response(401, R"({"error":"bad key"})"));
-        });
-        setenv("PIMLO_API_BASE", server.base().c_str(), 1);
-        auto chat = model();
-        chat->setDraft(QStringLiteral("hi"));
-        chat->send();
-        QTRY_VERIFY_WITH_TIMEOUT(!chat->busy(), 30'000);
-        QCOMPARE(chat->error(), std::optional<QString>(
-                                    QStringLiteral("API Key 无效或已失效，请在右上角重新填写。")));
-        QCOMPARE(chat->pending(), std::optional<QString>(QStringLiteral("hi")));
-        QCOMPARE(chat->lines().size(), 1);
-    }
-
-    // stop() ends the transfer itself: the server that never answers sees the peer go away.
+    // stop() ends the transfer itself, though the server never answers.
     void stopEndsTheTransfer()
     {
         TestHttpServer server([](TestHttpServer &server, int fd) {
             server.readRequest(fd);
             server.hold(fd, 60s);
         });
-        setenv("PIMLO_API_BASE", server.base().c_str(), 1);
-        auto chat = model();
-        chat->setDraft(QStringLiteral("hi"));
-        chat->send();
+        auto chat = send(server, QStringLiteral("hi"));
         QVERIFY(server.waitForRequests(1));
         chat->stop();
         QTRY_VERIFY_WITH_TIMEOUT(!chat->busy(), 30'000);
-        QCOMPARE(chat->error(), std::optional<QString>(QStringLiteral("已停止回复，可以重试。")));
+        QCOMPARE(chat->error(), std::optional<QString>("已停止回复，可以重试。"));
     }
 };
 

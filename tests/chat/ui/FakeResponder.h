@@ -1,70 +1,117 @@
 #pragma once
 
-#include "chat/client/APIMessage.h"
 #include "chat/ui/ChatModel.h"
 
+#include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace pimlo::test {
 
-// How a fake responder call ends.
+// How a fake responder call ends: Failure throws ChatFailure(text), Other a std::runtime_error.
 struct FakeOutcome
 {
-    enum class Kind
+    enum Kind
     {
         Answer,
-        Failure, // throws ChatFailure(text)
-        Other,   // throws std::runtime_error
+        Failure,
+        Other
     };
-    Kind kind = Kind::Answer;
-    std::string text;
-
-    static FakeOutcome answer(std::string text) { return {Kind::Answer, std::move(text)}; }
-    static FakeOutcome failure(std::string text) { return {Kind::Failure, std::move(text)}; }
-    static FakeOutcome other() { return {Kind::Other, "connection reset"}; }
+    Kind kind = Answer;
+    std::string text = "好的";
 };
 
-// One call the responder received.
+// One call the responder received, and how it ended.
 struct FakeCall
 {
     std::vector<APIMessage> messages;
     std::string key;
     std::string model;
+    std::optional<FakeOutcome> release = {};
+    bool ended = false;
+    bool cancelled = false; // ended by its token, like a cancelled transfer
 };
 
-// A responder the test controls: it records every call, then ends it at once or holds it until
-// the test releases it (or, when it honours cancellation, until the job's token fires and it
-// throws like a cancelled transfer). Destroying it releases every held call.
+// A responder the test controls. Calls end at once with the outcome of next() ("好的" at first)
+// or, after hold(), wait for release(); a held call that honours cancellation also ends when its
+// token fires. Waits give up after 10 s. Destroying the fake releases every held call.
 class FakeResponder final
 {
 public:
-    FakeResponder();
-    ~FakeResponder();
-    FakeResponder(const FakeResponder &) = delete;
-    FakeResponder &operator=(const FakeResponder &) = delete;
+    FakeResponder() = default;
+    ~FakeResponder()
+    {
+        locked([&] { m_state->closing = true; });
+    }
+    Q_DISABLE_COPY_MOVE(FakeResponder)
 
-    // The next calls end at once with outcome (the default: answer "好的").
-    void endAtOnce(FakeOutcome outcome);
-    // The next calls wait for release(); honourCancel makes them also end on cancellation.
-    void hold(bool honourCancel);
-
+    void next(FakeOutcome outcome)
+    {
+        locked([&] {
+            m_state->held = false;
+            m_state->next = std::move(outcome);
+        });
+    }
+    void hold(bool honourCancel)
+    {
+        locked([&] {
+            m_state->held = true;
+            m_state->honourCancel = honourCancel;
+        });
+    }
     ChatModel::Responder responder() const;
 
-    int calls() const;
-    FakeCall call(int index) const;
-    // Block (at most 10 s) until at least n calls came in / call index has ended.
-    bool waitForCalls(int n) const;
-    bool waitForEnd(int index) const;
-    // True when call index ended because its token was cancelled.
-    bool endedByCancel(int index) const;
-    // Ends held call index with outcome (waiting for the call to come in first).
-    void release(int index, FakeOutcome outcome);
+    bool waitForCalls(int n) const
+    {
+        return locked([&] { return int(m_state->calls.size()) >= n; }, n - 1);
+    }
+    FakeCall call(int index) const
+    {
+        return locked([&] { return m_state->calls.at(index); }, index);
+    }
+    // Call index once it has ended.
+    FakeCall ended(int index) const
+    {
+        return locked([&] { return m_state->calls.at(index); }, index, true);
+    }
+    // Ends held call index with outcome, once it has come in.
+    void release(int index, FakeOutcome outcome)
+    {
+        locked([&] { m_state->calls.at(index).release = std::move(outcome); }, index);
+    }
 
 private:
-    struct State;
-    std::shared_ptr<State> m_state;
+    struct State
+    {
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::deque<FakeCall> calls; // the responder keeps a reference to its own across waits
+        FakeOutcome next;
+        bool held = false;
+        bool honourCancel = true;
+        bool closing = false;
+    };
+
+    // Runs f under the lock once call index has come in (and ended, if ended) or 10 s passed,
+    // and wakes every waiter.
+    template <typename F>
+    auto locked(F f, int index = -1, bool ended = false) const -> decltype(f())
+    {
+        State &s = *m_state;
+        std::unique_lock lock(s.mutex);
+        s.changed.wait_for(lock, std::chrono::seconds(10), [&] {
+            return int(s.calls.size()) > index && (!ended || s.calls[index].ended);
+        });
+        s.changed.notify_all();
+        return f();
+    }
+
+    std::shared_ptr<State> m_state = std::make_shared<State>();
 };
 
 } // namespace pimlo::test
