@@ -33,7 +33,6 @@ MainMenu::MainMenu(std::function<void()> quit) : QMenuBar(nullptr)
     connect(m_quit, &QAction::triggered, this, [quit = std::move(quit)] { quit(); });
 
     QMenu *edit = addMenu(QStringLiteral("编辑"));
-    edit->setTitle(QStringLiteral("编辑"));
     for (const EditCommand &command : editCommands) {
         QAction *action = edit->addAction(QString::fromUtf8(command.title));
         action->setShortcut(command.key);

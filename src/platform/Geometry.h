@@ -27,8 +27,6 @@ struct Rect
     double minY() const { return origin.y; }
     double maxX() const { return origin.x + size.width; }
     double maxY() const { return origin.y + size.height; }
-    double midX() const { return origin.x + size.width / 2; }
-    double midY() const { return origin.y + size.height / 2; }
 
     // Minimum edges inclusive, maximum edges exclusive.
     bool contains(Point p) const { return p.x >= minX() && p.x < maxX() && p.y >= minY() && p.y < maxY(); }

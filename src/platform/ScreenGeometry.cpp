@@ -37,14 +37,6 @@ Point windowOrigin(const QWidget &window)
 
 Rect visibleFrame(const QScreen &screen) { return toYUp(screen.availableGeometry()); }
 
-std::optional<Rect> primaryVisibleFrame()
-{
-    const QScreen *primary = QGuiApplication::primaryScreen();
-    if (!primary)
-        return std::nullopt;
-    return visibleFrame(*primary);
-}
-
 QScreen *screenContaining(Point p)
 {
     for (QScreen *screen : QGuiApplication::screens()) {

@@ -4,7 +4,6 @@
 
 #include <QPointF>
 #include <QRect>
-#include <optional>
 
 class QScreen;
 class QWidget;
@@ -28,7 +27,6 @@ Point windowOrigin(const QWidget &window);
 
 // The visible frame (available geometry) of a screen, y up.
 Rect visibleFrame(const QScreen &screen);
-std::optional<Rect> primaryVisibleFrame();
 
 // The first screen, in Qt's order, whose frame contains the y-up point.
 QScreen *screenContaining(Point p);

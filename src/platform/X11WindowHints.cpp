@@ -62,10 +62,9 @@ void applyPetHints(QWidget &window)
 
     const xcb_atom_t desktop = atom(c, "_NET_WM_DESKTOP");
     const xcb_atom_t state = atom(c, "_NET_WM_STATE");
-    const std::array<xcb_atom_t, 5> states = {
+    const std::array<xcb_atom_t, 4> states = {
         atom(c, "_NET_WM_STATE_ABOVE"), atom(c, "_NET_WM_STATE_STICKY"),
-        atom(c, "_NET_WM_STATE_SKIP_TASKBAR"), atom(c, "_NET_WM_STATE_SKIP_PAGER"),
-        XCB_ATOM_NONE};
+        atom(c, "_NET_WM_STATE_SKIP_TASKBAR"), atom(c, "_NET_WM_STATE_SKIP_PAGER")};
 
     if (window.isVisible()) {
         // Mapped: the window manager owns these properties now, ask it to change them.
@@ -78,8 +77,8 @@ void applyPetHints(QWidget &window)
     } else {
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, desktop, XCB_ATOM_CARDINAL, 32, 1,
                             &allDesktops);
-        xcb_change_property(c, XCB_PROP_MODE_APPEND, id, state, XCB_ATOM_ATOM, 32, 4,
-                            states.data());
+        xcb_change_property(c, XCB_PROP_MODE_APPEND, id, state, XCB_ATOM_ATOM, 32,
+                            uint32_t(states.size()), states.data());
     }
     xcb_flush(c);
 }

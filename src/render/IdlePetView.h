@@ -54,7 +54,6 @@ public:
     // Canvas rectangle (y-down, points) that each cached frame covers.
     QRectF cachedFrameRect() const { return m_cacheRect; }
     const QTimer *timer() const { return m_timer.get(); }
-    double startTime() const { return m_startTime; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
