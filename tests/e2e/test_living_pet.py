@@ -19,6 +19,16 @@ def differs(a, b):
     return sum(1 for p, q in zip(a, b) if p != q)
 
 
+def settled_geometry(window, expected, timeout=3.0):
+    """The window's (x, y) once it equals expected, or what it is when the time is up."""
+    deadline = time.monotonic() + timeout
+    while True:
+        g = geometry(window)
+        if (g["x"], g["y"]) == expected or time.monotonic() > deadline:
+            return g["x"], g["y"]
+        time.sleep(0.05)
+
+
 class LivingPet(unittest.TestCase):
     def setUp(self):
         self.width, self.height = screen_size()
@@ -84,17 +94,14 @@ class LivingPet(unittest.TestCase):
         for step in range(1, 11):
             xdotool("mousemove", g["x"] + 100 - 40 * step, g["y"] + 120 - 30 * step)
             time.sleep(0.03)
-        time.sleep(0.2)
-        dragged = geometry(self.window)
-        self.assertEqual((dragged["x"], dragged["y"]), (home_x - 400, home_y - 300))
+        dropped = (home_x - 400, home_y - 300)
+        self.assertEqual(settled_geometry(self.window, dropped), dropped)
         xdotool("mousemove", self.width + 500, g["y"] + 120 - 300)
-        time.sleep(0.3)
-        self.assertEqual(geometry(self.window)["x"], self.width - 200, "clamped to the right edge")
+        clamped = (self.width - 200, home_y - 300)
+        self.assertEqual(settled_geometry(self.window, clamped), clamped, "clamped to the edge")
         xdotool("mousemove", g["x"] + 100 - 400, g["y"] + 120 - 300)
-        time.sleep(0.2)
+        self.assertEqual(settled_geometry(self.window, dropped), dropped)
         xdotool("mouseup", 1)
-        dropped = geometry(self.window)
-        self.assertEqual((dropped["x"], dropped["y"]), (home_x - 400, home_y - 300))
 
         # It rests at the drop point, then walks around its new home.
         time.sleep(3)
