@@ -226,16 +226,6 @@ private Q_SLOTS:
         now += 8.4 - 2.1;
         QCOMPARE(render(view, 1), start);
     }
-
-    void cacheCoversTheFigureOnly()
-    {
-        const IdlePetView view(stripedPose(1));
-        const QRectF rect = view.cachedFrameRect();
-        // Figure x 30…170, y 20…180 (y up) widened by the lean, breath and antialiasing margins.
-        QVERIFY(rect.left() <= 26 && rect.right() >= 174);
-        QVERIFY(rect.top() <= 200 - 182.25 && rect.bottom() >= 200 - 20);
-        QVERIFY(rect.width() * rect.height() < 160 * 170);
-    }
 };
 
 QTEST_MAIN(IdlePetViewTest)
