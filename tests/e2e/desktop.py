@@ -27,7 +27,6 @@ class Pimlo:
 
     def __init__(self, executable=PIMLO, args=()):
         self.log = tempfile.NamedTemporaryFile("w+", prefix="pimlo-", suffix=".log")
-        self.started = time.monotonic()
         self.process = subprocess.Popen([executable, *args], stdout=subprocess.DEVNULL,
                                         stderr=self.log)
 

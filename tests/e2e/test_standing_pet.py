@@ -6,7 +6,7 @@ import signal
 import time
 import unittest
 
-from desktop import BUILD, PIMLO, READY, Pimlo, Screenshot, geometry, prop, screen_size
+from desktop import BUILD, READY, Pimlo, Screenshot, geometry, prop, screen_size
 
 MISSING_POSE = os.path.join(BUILD, "tests/e2e/pimlo-missing-pose")
 
