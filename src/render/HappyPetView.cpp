@@ -29,9 +29,7 @@ constexpr double heartLiftShare = 0.35;
 HappyPetView::HappyPetView(QImage image, QWidget *parent)
     : QWidget(parent), m_image(std::move(image))
 {
-    setFixedSize(int(PetCanvas::size), int(PetCanvas::size));
-    setAttribute(Qt::WA_TransparentForMouseEvents);
-    setAttribute(Qt::WA_NoSystemBackground);
+    PetCanvas::setUpView(*this);
 }
 
 QPainterPath HappyPetView::heartPath(const QRectF &r)

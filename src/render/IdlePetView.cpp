@@ -21,9 +21,7 @@ IdlePetView::IdlePetView(QImage image, bool animate, Clock clock, QWidget *paren
     : QWidget(parent), m_image(std::move(image)), m_clock(std::move(clock)),
       m_startTime(m_clock())
 {
-    setFixedSize(int(PetCanvas::size), int(PetCanvas::size));
-    setAttribute(Qt::WA_TransparentForMouseEvents);
-    setAttribute(Qt::WA_NoSystemBackground);
+    PetCanvas::setUpView(*this);
     if (!animate)
         return;
     buildCache();

@@ -1,8 +1,16 @@
 #include "PetCanvas.h"
 
+#include <QWidget>
 #include <algorithm>
 
 namespace pimlo::PetCanvas {
+
+void setUpView(QWidget &view)
+{
+    view.setFixedSize(int(size), int(size));
+    view.setAttribute(Qt::WA_TransparentForMouseEvents);
+    view.setAttribute(Qt::WA_NoSystemBackground);
+}
 
 QRectF opaqueBounds(const QImage &image)
 {

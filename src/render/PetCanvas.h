@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QRectF>
 
+class QWidget;
+
 namespace pimlo {
 
 // Every pet view paints on a 200 × 200 point canvas with y up. Pose images are stored mirrored
@@ -24,6 +26,10 @@ inline void useHighInterpolation(QPainter &painter)
 {
     painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
 }
+
+// Makes a widget a pet view: 200 × 200 points, painting no background of its own, and letting
+// every mouse event through to the pet window.
+void setUpView(QWidget &view);
 
 // The smallest rectangle, in points of the image's own rows and columns, holding every pixel of a
 // 32-bit ARGB image that is not fully transparent; empty for a transparent image.

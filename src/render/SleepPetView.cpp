@@ -37,9 +37,7 @@ SleepPetView::SleepPetView(QImage sleeper, const IdlePetView &standing, QWidget 
     m_eyelidFrames.reserve(eyelidSteps + 1);
     for (int i = 0; i <= eyelidSteps; ++i)
         m_eyelidFrames.push_back(standing.pose(double(i) / eyelidSteps));
-    setFixedSize(int(PetCanvas::size), int(PetCanvas::size));
-    setAttribute(Qt::WA_TransparentForMouseEvents);
-    setAttribute(Qt::WA_NoSystemBackground);
+    PetCanvas::setUpView(*this);
 }
 
 int SleepPetView::eyelidFrameIndex(double eyelids)

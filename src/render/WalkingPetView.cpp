@@ -44,9 +44,7 @@ WalkingPetView::WalkingPetView(QImage image, QWidget *parent)
         body.setDevicePixelRatio(ratio);
         m_upright[mirrored] = {std::move(whole), std::move(body)};
     }
-    setFixedSize(int(PetCanvas::size), int(PetCanvas::size));
-    setAttribute(Qt::WA_TransparentForMouseEvents);
-    setAttribute(Qt::WA_NoSystemBackground);
+    PetCanvas::setUpView(*this);
 }
 
 void WalkingPetView::draw(QPainter &painter) const { drawStride(painter, stepTime, direction >= 1); }
