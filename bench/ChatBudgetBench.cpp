@@ -1,7 +1,7 @@
 // The chat model's budget check on a conversation of 120,000 user-perceived characters of
 // mixed Chinese, emoji and ASCII: persona plus history plus the new message, as at a request.
-#include "chat/ui/ChatModel.h"
-#include "chat/ui/ConversationBudget.h"
+#include "chat/model/ChatModel.h"
+#include "chat/model/ConversationBudget.h"
 
 #include <QString>
 

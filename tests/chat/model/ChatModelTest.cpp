@@ -1,8 +1,8 @@
 #include "FakeResponder.h"
 
 #include "chat/client/ChatFailure.h"
-#include "chat/ui/ChatModel.h"
-#include "chat/ui/ReplyJob.h"
+#include "chat/model/ChatModel.h"
+#include "chat/model/ReplyJob.h"
 
 #include <QSettings>
 #include <QSignalSpy>

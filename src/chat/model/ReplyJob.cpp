@@ -1,4 +1,4 @@
-#include "chat/ui/ReplyJob.h"
+#include "chat/model/ReplyJob.h"
 
 #include "chat/client/CancelToken.h"
 #include "chat/client/ChatFailure.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "chat/ui/ChatModel.h"
+#include "chat/model/ChatModel.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -1,7 +1,7 @@
 #include "TestHttpServer.h"
 
-#include "chat/ui/ChatModel.h"
-#include "chat/ui/ReplyJob.h"
+#include "chat/model/ChatModel.h"
+#include "chat/model/ReplyJob.h"
 
 #include <QSettings>
 #include <QStandardPaths>

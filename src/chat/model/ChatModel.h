@@ -1,8 +1,8 @@
 #pragma once
 
 #include "chat/client/APIMessage.h"
-#include "chat/ui/ChatLine.h"
-#include "chat/ui/ReplyJob.h"
+#include "chat/model/ChatLine.h"
+#include "chat/model/ReplyJob.h"
 
 #include <QList>
 #include <QObject>

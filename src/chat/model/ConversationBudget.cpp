@@ -1,4 +1,4 @@
-#include "chat/ui/ConversationBudget.h"
+#include "chat/model/ConversationBudget.h"
 
 #include <QString>
 #include <QTextBoundaryFinder>

@@ -1,10 +1,10 @@
-#include "chat/ui/ChatModel.h"
+#include "chat/model/ChatModel.h"
 
 #include "chat/client/CancelToken.h"
 #include "chat/client/ChatFailure.h"
 #include "chat/client/CredentialStore.h"
 #include "chat/client/DeepSeekClient.h"
-#include "chat/ui/ConversationBudget.h"
+#include "chat/model/ConversationBudget.h"
 
 #include <QCoreApplication>
 #include <QPointer>
