@@ -1,5 +1,5 @@
 #include "app/AppDelegate.h"
-#include "platform/ScreenGeometry.h"
+#include "StderrCapture.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -7,6 +7,58 @@
 #include <QTest>
 
 using namespace pimlo;
+
+namespace {
+
+// Counts the events of one type that reach a widget.
+class EventCounter final : public QObject
+{
+public:
+    EventCounter(QObject *target, QEvent::Type type) : m_type(type)
+    {
+        target->installEventFilter(this);
+    }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        count += event->type() == m_type;
+        return false;
+    }
+
+private:
+    QEvent::Type m_type;
+};
+
+// A delegate whose clock the test owns, on a 1440 × 875 screen, lacking one pose if asked.
+struct App
+{
+    double now = 1000;
+    AppDelegate delegate;
+
+    explicit App(const QString &missingPose = QString()) : delegate(environment(missingPose)) {}
+    AppEnvironment environment(const QString &missingPose)
+    {
+        AppEnvironment environment;
+        environment.clock = [this] { return now; };
+        environment.visibleFrame = [](const QScreen &) { return makeRect(0, 0, 1440, 875); };
+        environment.loadImage = [missingPose](const QString &name, qreal ratio) {
+            return name == missingPose ? QImage() : PoseImages::load(name, ratio);
+        };
+        return environment;
+    }
+    void runUntil(double end)
+    {
+        while (now + 1.0 / 30 <= end) {
+            now += 1.0 / 30;
+            delegate.controller()->updateMotion();
+        }
+    }
+    PetWindow *window() const { return delegate.stage()->window(); }
+};
+
+} // namespace
 
 class AppDelegateTest : public QObject
 {
@@ -16,44 +68,55 @@ private Q_SLOTS:
     void startOrigin_data()
     {
         QTest::addColumn<Rect>("visibleFrame");
-        QTest::addColumn<double>("x");
-        QTest::addColumn<double>("y");
-        QTest::newRow("1440 wide, bottom at 0") << makeRect(0, 0, 1440, 875) << 1200.0 << 40.0;
-        QTest::newRow("dock below") << makeRect(0, 70, 1920, 1010) << 1680.0 << 110.0;
-        QTest::newRow("second screen to the left") << makeRect(-1280, 0, 1280, 1024) << -240.0 << 40.0;
+        QTest::addColumn<Point>("origin");
+        QTest::newRow("1440 wide, bottom at 0") << makeRect(0, 0, 1440, 875) << Point{1200, 40};
+        QTest::newRow("dock below") << makeRect(0, 70, 1920, 1010) << Point{1680, 110};
+        QTest::newRow("screen to the left") << makeRect(-1280, 0, 1280, 1024) << Point{-240, 40};
     }
     void startOrigin()
     {
         QFETCH(Rect, visibleFrame);
-        QFETCH(double, x);
-        QFETCH(double, y);
-        QCOMPARE(AppDelegate::startOrigin(visibleFrame), (Point{x, y}));
+        QFETCH(Point, origin);
+        QCOMPARE(AppDelegate::startOrigin(visibleFrame), origin);
     }
 
     void launchPutsTheStandingPetAtTheStartOrigin()
     {
         AppDelegate delegate;
         QVERIFY(delegate.applicationDidFinishLaunching());
-        QVERIFY(delegate.window()->isVisible());
-        QCOMPARE(delegate.window()->contentView(), delegate.idleView());
-        QCOMPARE(delegate.window()->size(), QSize(200, 200));
+        PetStage *stage = delegate.stage();
+        QVERIFY(stage->window()->isVisible());
+        QCOMPARE(stage->window()->contentView(), stage->idleView());
+        QCOMPARE(stage->window()->size(), QSize(200, 200));
         const Rect frame = ScreenGeometry::visibleFrame(*QGuiApplication::primaryScreen());
-        QCOMPARE(delegate.window()->origin(), AppDelegate::startOrigin(frame));
-        QCOMPARE(int(delegate.idleView()->cachedFrames().size()), IdlePetView::framesPerLoop);
+        QCOMPARE(stage->window()->origin(), AppDelegate::startOrigin(frame));
+        QCOMPARE(int(stage->idleView()->cachedFrames().size()), IdlePetView::framesPerLoop);
 
         delegate.applicationWillTerminate();
-        QVERIFY(!delegate.window()->isVisible());
+        QVERIFY(!stage->window()->isVisible());
         delegate.applicationWillTerminate(); // a second call finds nothing left to do
     }
 
-    void missingIdleImageFailsLaunch()
+    void missingPoseEndsLaunch_data()
     {
-        AppEnvironment environment;
-        environment.loadImage = [](const QString &, qreal) { return QImage(); };
-        AppDelegate delegate(environment);
-        QVERIFY(!delegate.applicationDidFinishLaunching());
-        QVERIFY(!delegate.window());
-        delegate.applicationWillTerminate(); // skips what launch never made
+        QTest::addColumn<QString>("pose");
+        QTest::addColumn<QStringList>("log");
+        const QStringList silent;
+        QTest::newRow("idle") << "pimlo-idle" << QStringList{"Pimlo: missing image or screen"};
+        QTest::newRow("walk") << "pimlo-walk-left" << silent;
+        QTest::newRow("happy") << "pimlo-happy" << silent;
+        QTest::newRow("sleep") << "pimlo-sleep" << silent;
+    }
+    void missingPoseEndsLaunch()
+    {
+        QFETCH(QString, pose);
+        QFETCH(QStringList, log);
+        StderrCapture capture;
+        App app(pose);
+        QVERIFY(!app.delegate.applicationDidFinishLaunching());
+        app.delegate.applicationWillTerminate(); // skips what launch never made
+        QVERIFY(!app.delegate.movementTimer());
+        QCOMPARE(capture.lines("Pimlo"), log);
     }
 
     void quitGoesThroughTheEventLoop()
@@ -65,6 +128,28 @@ private Q_SLOTS:
         QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(2); });
         QCOMPARE(QApplication::exec(), 0);
         QCOMPARE(aboutToQuit.count(), 1);
+    }
+
+    // The stage shows what the controller decides, and in the steady state touches nothing.
+    void theWindowFollowsTheController()
+    {
+        App app;
+        QVERIFY(app.delegate.applicationDidFinishLaunching());
+        PetStage *stage = app.delegate.stage();
+        app.runUntil(1000 + 7); // the launch nap
+        QCOMPARE(app.window()->contentView(), stage->idleView());
+        EventCounter idleShown(stage->idleView(), QEvent::Show);
+        EventCounter walkingShown(stage->walkingView(), QEvent::Show);
+        EventCounter moves(app.window(), QEvent::Move);
+        app.runUntil(1000 + 26);
+        QCOMPARE(idleShown.count + moves.count, 0);
+        app.runUntil(1000 + 31); // out and turning back
+        QCOMPARE(walkingShown.count, 1);
+        QVERIFY(moves.count > 0);
+        QCOMPARE(app.window()->origin(), app.delegate.controller()->scene().origin);
+
+        QTest::mouseClick(app.window(), Qt::LeftButton, {}, QPoint(100, 100));
+        QCOMPARE(app.window()->contentView(), stage->happyView());
     }
 };
 

@@ -1,0 +1,217 @@
+#include "app/PetController.h"
+#include "StderrCapture.h"
+
+#include <QTest>
+
+using namespace pimlo;
+using View = PetScene::View;
+using Phase = WalkMotion::Phase;
+
+namespace {
+
+constexpr double tick = 1.0 / 30;
+const QString movement = QStringLiteral("Pimlo movement:");
+
+// A pet at home at (1200, 40) on a 1440 × 875 screen, with a clock the test owns.
+struct Pet
+{
+    double now = 1000;
+    bool chatOpen = false;
+    int presented = 0;
+    PetController controller;
+
+    Pet() : controller({1200, 40}, seams()) {}
+    PetController::Seams seams()
+    {
+        PetController::Seams s;
+        s.clock = [this] { return now; };
+        s.visibleFrame = [] { return std::optional(makeRect(0, 0, 1440, 875)); };
+        s.isChatOpen = [this] { return chatOpen; };
+        s.present = [this](const PetScene &) { ++presented; };
+        return s;
+    }
+    // Ticks at 30 Hz until the given time.
+    void runUntil(double end)
+    {
+        while (now + tick <= end + 1e-9) {
+            now += tick;
+            controller.updateMotion();
+        }
+    }
+    void tickAt(double t)
+    {
+        now = t;
+        controller.updateMotion();
+    }
+    void click()
+    {
+        controller.pressBegan();
+        controller.pressEnded(false);
+    }
+    const PetScene &scene() const { return controller.scene(); }
+    const WalkMotion &motion() const { return controller.motion(); }
+};
+
+} // namespace
+
+class PetControllerTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void restsThenWalksOutAndHome()
+    {
+        StderrCapture log;
+        Pet pet;
+        pet.runUntil(1000 + 19.99);
+        QCOMPARE(pet.presented, 0); // a resting pet asks nothing of the windows
+        pet.runUntil(1000 + 20.1);
+        QCOMPARE(pet.scene().view, View::walking);
+        QCOMPARE(pet.scene().direction, -1);
+        QVERIFY(pet.scene().origin.x < 1200);
+        pet.runUntil(1000 + 35);
+        QCOMPARE(pet.scene().view, View::idle);
+        QCOMPARE(pet.scene().origin, (Point{1200, 40}));
+        QCOMPARE(log.lines(movement),
+                 QStringList({"Pimlo movement: outward x=1198.7 home=1200.0 direction=-1",
+                              "Pimlo movement: returning x=1040.0 home=1200.0 direction=1",
+                              "Pimlo movement: idle x=1200.0 home=1200.0 direction=1"}));
+    }
+
+    void gaitTime()
+    {
+        Pet pet;
+        pet.runUntil(1000 + 21);
+        const double before = pet.controller.walkingTime();
+        QVERIFY(before > 0.9 && before < 1.1);
+        pet.tickAt(pet.now + 2.0); // a tick two seconds late
+        QCOMPARE(pet.controller.walkingTime(), before + 0.1);
+        QCOMPARE(pet.scene().stepTime, pet.controller.walkingTime());
+
+        // The turn does not reset the gait; the next trip starts it from zero.
+        pet.runUntil(pet.now + 5);
+        QCOMPARE(pet.motion().phase, Phase::returning);
+        QVERIFY(pet.controller.walkingTime() > 5);
+        pet.runUntil(pet.now + 25);
+        while (pet.motion().phase == Phase::idle)
+            pet.tickAt(pet.now + tick);
+        QVERIFY(pet.controller.walkingTime() <= tick + 1e-9);
+    }
+
+    void actionsEndWhereThePetStands_data()
+    {
+        QTest::addColumn<View>("view");
+        QTest::addColumn<double>("duration");
+        QTest::newRow("happy") << View::happy << 1.6;
+        QTest::newRow("sleep") << View::sleep << 5.4;
+    }
+    void actionsEndWhereThePetStands()
+    {
+        QFETCH(View, view);
+        QFETCH(double, duration);
+        Pet pet;
+        pet.runUntil(1000 + 22); // walking
+        const Point spot = pet.scene().origin;
+        const double start = pet.now;
+        view == View::happy ? pet.controller.playHappy() : pet.controller.playSleep();
+        pet.tickAt(start + duration - 0.01);
+        QCOMPARE(pet.scene().view, view);
+        QCOMPARE(pet.scene().actionTime, duration - 0.01);
+        QCOMPARE(pet.scene().origin, spot);
+        pet.tickAt(start + duration);
+        QCOMPARE(pet.scene().view, View::idle);
+        QVERIFY(!pet.controller.happyStarted() && !pet.controller.sleepStarted());
+        QCOMPARE(pet.motion().nextDeparture(), start + duration + 20);
+        QCOMPARE(pet.scene().origin, spot);
+    }
+
+    void click_data()
+    {
+        QTest::addColumn<bool>("asleep");
+        QTest::addColumn<bool>("chatOpen");
+        QTest::addColumn<View>("view");
+        QTest::newRow("awake: petted") << false << false << View::happy;
+        QTest::newRow("asleep: woken, not petted") << true << false << View::idle;
+        QTest::newRow("chat open: nothing plays") << false << true << View::idle;
+    }
+    void click()
+    {
+        QFETCH(bool, asleep);
+        QFETCH(bool, chatOpen);
+        QFETCH(View, view);
+        Pet pet;
+        if (asleep)
+            pet.controller.playSleep();
+        pet.runUntil(1000 + 1);
+        pet.chatOpen = chatOpen;
+        const WalkMotion before = pet.motion();
+        pet.click();
+        QCOMPARE(pet.scene().view, view);
+        QCOMPARE(pet.controller.happyStarted().has_value(), view == View::happy);
+        QVERIFY(!pet.controller.sleepStarted());
+        if (!asleep) // a click is no drag: the walk is as it was
+            QCOMPARE(pet.motion(), before);
+    }
+
+    void pettingAWalkingPetLeavesItToWalkHomeLater()
+    {
+        StderrCapture log;
+        Pet pet;
+        pet.runUntil(1000 + 22);
+        const Point spot = pet.scene().origin;
+        pet.click();
+        const double clicked = pet.now;
+        pet.runUntil(clicked + 1.7);
+        QCOMPARE(pet.scene().view, View::idle);
+        QCOMPARE(pet.scene().origin, spot);
+        pet.runUntil(clicked + 1.6 + 20.1);
+        QCOMPARE(pet.motion().phase, Phase::returning);
+        QCOMPARE(pet.scene().direction, 1);
+        QCOMPARE(log.lines(movement).size(), 2);
+    }
+
+    void draggingASleepingPetEndsTheSleepForGood()
+    {
+        Pet pet;
+        pet.controller.playSleep();
+        pet.controller.pressBegan();
+        pet.controller.dragMoved({260, 80}, makeRect(0, 0, 1440, 875));
+        QCOMPARE(pet.scene().origin, (Point{260, 80}));
+        pet.controller.pressEnded(true);
+        pet.runUntil(pet.now + 6);
+        QCOMPARE(pet.scene().view, View::idle);
+        QVERIFY(!pet.controller.sleepStarted());
+        QCOMPARE(pet.motion().home, (Point{260, 80})); // the drop point is the new home
+        QCOMPARE(pet.motion().nextDeparture(), 1000 + 20.0);
+    }
+
+    void launchNap_data()
+    {
+        QTest::addColumn<bool>("pressed");
+        QTest::addColumn<bool>("menuOpen");
+        QTest::newRow("dozes off") << false << false;
+        QTest::newRow("held at the moment: skipped") << true << false;
+        QTest::newRow("menu open at the moment: skipped") << false << true;
+    }
+    void launchNap()
+    {
+        QFETCH(bool, pressed);
+        QFETCH(bool, menuOpen);
+        Pet pet;
+        pet.controller.scheduleLaunchNap();
+        pet.runUntil(1000 + 0.99);
+        QVERIFY(!pet.controller.sleepStarted());
+        if (pressed)
+            pet.controller.pressBegan();
+        if (menuOpen)
+            pet.controller.menuWillOpen();
+        pet.runUntil(1000 + 1.5);
+        pressed ? pet.controller.pressEnded(false) : pet.controller.menuDidClose();
+        pet.runUntil(1000 + 3);
+        QCOMPARE(pet.controller.sleepStarted().has_value(), !pressed && !menuOpen);
+        QCOMPARE(pet.scene().view, pressed ? View::happy : menuOpen ? View::idle : View::sleep);
+    }
+};
+
+QTEST_APPLESS_MAIN(PetControllerTest)
+#include "PetControllerTest.moc"
