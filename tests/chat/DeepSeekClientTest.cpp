@@ -52,7 +52,6 @@ private Q_SLOTS:
         const auto request = DeepSeekClient::request(
             {{"system", "你是 Pimlo"}, {"user", "hi \"x\"\n"}}, "sk-K", "deepseek-flash");
         QCOMPARE(request.url, std::string("https://api.deepseek.com/chat/completions"));
-        QCOMPARE(request.method, std::string("POST"));
         QCOMPARE(request.idleTimeout, std::chrono::seconds(90));
         QCOMPARE(request.header("authorization"), std::string("Bearer sk-K"));
         QCOMPARE(request.header("Content-Type"), std::string("application/json"));

@@ -13,7 +13,6 @@ namespace pimlo {
 namespace {
 
 constexpr const char *defaultBase = "https://api.deepseek.com";
-constexpr const char *noValidReply = "没有收到有效回复，请重试。";
 constexpr const char *lengthSuffix = "\n\n（本次回复达到长度上限，可以让我继续。）";
 
 struct Choice
@@ -73,7 +72,7 @@ std::string statusSentence(std::int64_t status)
     if (status == 400 || status == 404 || status == 422)
         return "请求未被接受，请检查模型设置或新建对话后重试。";
     if (status == 401)
-        return "API Key 无效或已失效，请在右上角重新填写。";
+        return DeepSeekClient::invalidKey;
     if (status == 402)
         return "DeepSeek 账户余额不足，请充值后重试。";
     if (status == 429)
@@ -114,7 +113,6 @@ HttpRequest DeepSeekClient::request(const std::vector<APIMessage> &messages, con
 
     HttpRequest result;
     result.url = endpoint();
-    result.method = "POST";
     result.idleTimeout = std::chrono::seconds(90);
     result.headers = {{"Authorization", "Bearer " + key}, {"Content-Type", "application/json"}};
     result.body = body.dump(); // strict: throws on invalid UTF-8
@@ -127,7 +125,7 @@ std::string DeepSeekClient::decode(std::string_view body, std::int64_t status)
         throw ChatFailure(statusSentence(status)); // the body of an error is never shown
     const auto choice = firstChoice(body);
     if (!choice || !choice->content || utf8::isBlank(*choice->content))
-        throw ChatFailure(noValidReply);
+        throw ChatFailure(DeepSeekClient::noValidReply);
     std::string text = *choice->content;
     if (choice->finishReason == "length")
         text += lengthSuffix;

@@ -2,16 +2,17 @@
 #include "chat/client/DeepSeekClient.h"
 
 #include "chat/client/ChatFailure.h"
+#include "chat/client/TransportError.h"
 
 #include <arpa/inet.h>
 #include <curl/curl.h>
 
+#include <cstdio>
 #include <memory>
 
 namespace pimlo {
 namespace {
 
-constexpr const char *noValidReply = "没有收到有效回复，请重试。";
 constexpr const char *notHttp = "网络响应异常，请重试。";
 constexpr const char *badBase = "接口地址无效，请检查 PIMLO_API_BASE 设置。";
 constexpr const char *insecureBase =
@@ -43,19 +44,35 @@ bool isLoopback(std::string host)
     return inet_pton(AF_INET, host.c_str(), &address) == 1 && (ntohl(address.s_addr) >> 24) == 127;
 }
 
+// Where the request may go, decided once from the parsed address.
+struct Route
+{
+    std::string host;
+    bool direct = false; // this machine: a proxy would reach another one, in clear text for http
+};
+
 // The key leaves the process only over https, or over http to this machine.
-void checkEndpoint(const std::string &endpoint)
+Route checkEndpoint(const std::string &endpoint)
 {
     std::unique_ptr<CURLU, UrlDeleter> url(curl_url());
     if (!url || curl_url_set(url.get(), CURLUPART_URL, endpoint.c_str(), 0) != CURLUE_OK)
         throw ChatFailure(badBase);
-    const std::string scheme = urlPart(url.get(), CURLUPART_SCHEME);
-    if (scheme == "https")
-        return;
-    if (scheme != "http")
+    const std::string scheme = urlPart(url.get(), CURLUPART_SCHEME); // always lower case
+    Route route{urlPart(url.get(), CURLUPART_HOST)};
+    route.direct = isLoopback(route.host);
+    if (scheme != "https" && scheme != "http")
         throw ChatFailure(badBase);
-    if (!isLoopback(urlPart(url.get(), CURLUPART_HOST)))
+    if (scheme == "http" && !route.direct)
         throw ChatFailure(insecureBase);
+    return route;
+}
+
+// One line for the person fixing their network: the host and libcurl's own words only.
+void logFailure(const Route &route, const TransportError &error)
+{
+    const std::string line = "Pimlo chat: no reply from " + route.host + ": " + error.what() + '\n';
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
 }
 
 } // namespace
@@ -66,10 +83,18 @@ std::string DeepSeekClient::reply(const std::vector<APIMessage> &messages, const
 {
     // A line break in the key would smuggle extra headers into the request.
     if (key.find_first_of(std::string("\r\n\0", 3)) != std::string::npos)
-        throw ChatFailure("API Key 无效或已失效，请在右上角重新填写。");
-    const HttpRequest built = request(messages, key, model);
-    checkEndpoint(built.url);
-    const HttpResponse response = HttpTransport::post(built, maxBodyBytes, cancel, limits);
+        throw ChatFailure(invalidKey);
+    HttpRequest built = request(messages, key, model);
+    const Route route = checkEndpoint(built.url);
+    built.direct = route.direct;
+    HttpResponse response;
+    try {
+        response = HttpTransport::post(built, maxBodyBytes, cancel, limits);
+    } catch (const TransportError &error) {
+        if (error.kind() != TransportError::Kind::Cancelled) // a stop is no fault to look into
+            logFailure(route, error);
+        throw;
+    }
     switch (response.outcome) {
     case HttpResponse::Outcome::NotHttp:
         throw ChatFailure(notHttp);

@@ -12,7 +12,7 @@ namespace pimlo {
 struct HttpRequest
 {
     std::string url;
-    std::string method;
+    bool direct = false; // never through a proxy, not even one named by the environment
     std::chrono::seconds idleTimeout{0}; // longest time the transfer may go without data
     std::vector<std::pair<std::string, std::string>> headers; // in sending order
     std::string body;

@@ -27,7 +27,7 @@ struct ListDeleter
     void operator()(curl_slist *list) const { curl_slist_free_all(list); }
 };
 
-// State shared with libcurl's callbacks for one transfer.
+// State shared with libcurl's callbacks for one transfer, and its error text.
 struct Transfer
 {
     std::size_t maxBody = 0;
@@ -35,6 +35,7 @@ struct Transfer
     bool tooLarge = false;
     Clock::time_point lastActivity = Clock::now();
     curl_off_t uploaded = 0;
+    char errorText[CURL_ERROR_SIZE] = {};
 };
 
 std::size_t onBody(char *data, std::size_t size, std::size_t count, void *user)
@@ -69,7 +70,7 @@ int onProgress(void *user, curl_off_t, curl_off_t, curl_off_t, curl_off_t upload
 
 [[noreturn]] void fail(TransportError::Kind kind, int code, const std::string &detail)
 {
-    throw TransportError(kind, code, "HTTP transfer failed: " + detail);
+    throw TransportError(kind, code, detail);
 }
 
 void initOnce()
@@ -105,11 +106,10 @@ HttpResponse HttpTransport::post(const HttpRequest &request, std::size_t maxBody
                                  CancelToken *cancel, const TransportLimits &limits)
 {
     initOnce();
-    std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
-    std::unique_ptr<CURLM, MultiDeleter> multi(curl_multi_init());
-    if (!easy || !multi)
-        fail(TransportError::Kind::Failed, CURLE_FAILED_INIT, "cannot create a transfer");
-
+    // Everything libcurl keeps a pointer to is declared before the handles, so it outlives
+    // curl_easy_cleanup.
+    Transfer transfer;
+    transfer.maxBody = maxBody;
     std::unique_ptr<curl_slist, ListDeleter> headers;
     for (const auto &[name, value] : request.headers) {
         const std::string line = name + ": " + value;
@@ -125,12 +125,15 @@ HttpResponse HttpTransport::post(const HttpRequest &request, std::size_t maxBody
         headers.reset(grown);
     }
 
-    Transfer transfer;
-    transfer.maxBody = maxBody;
-    char errorText[CURL_ERROR_SIZE] = {};
+    std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
+    std::unique_ptr<CURLM, MultiDeleter> multi(curl_multi_init());
+    if (!easy || !multi)
+        fail(TransportError::Kind::Failed, CURLE_FAILED_INIT, "cannot create a transfer");
     CURL *e = easy.get();
     curl_easy_setopt(e, CURLOPT_URL, request.url.c_str());
-    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+    // Without this limit libcurl would speak any protocol it was built with.
+    if (curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https") != CURLE_OK)
+        fail(TransportError::Kind::Failed, CURLE_UNSUPPORTED_PROTOCOL, "cannot limit protocols");
     curl_easy_setopt(e, CURLOPT_POST, 1L);
     curl_easy_setopt(e, CURLOPT_POSTFIELDS, request.body.data());
     curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
@@ -151,11 +154,9 @@ HttpResponse HttpTransport::post(const HttpRequest &request, std::size_t maxBody
     curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, onProgress);
     curl_easy_setopt(e, CURLOPT_XFERINFODATA, &transfer);
     curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(e, CURLOPT_ERRORBUFFER, errorText);
-    // Plain http is only ever allowed to a loopback host: never hand it to a proxy, which
-    // would carry the key off the machine in clear text.
-    if (request.url.rfind("http://", 0) == 0)
-        curl_easy_setopt(e, CURLOPT_PROXY, "");
+    curl_easy_setopt(e, CURLOPT_ERRORBUFFER, transfer.errorText);
+    if (request.direct)
+        curl_easy_setopt(e, CURLOPT_PROXY, ""); // not even one from the environment
 
     if (curl_multi_add_handle(multi.get(), e) != CURLM_OK)
         fail(TransportError::Kind::Failed, CURLE_FAILED_INIT, "cannot start the transfer");
@@ -191,7 +192,8 @@ HttpResponse HttpTransport::post(const HttpRequest &request, std::size_t maxBody
             break;
         const auto quiet = Clock::now() - transfer.lastActivity;
         if (quiet >= idle)
-            fail(TransportError::Kind::TimedOut, CURLE_OPERATION_TIMEDOUT, "no data received");
+            fail(TransportError::Kind::TimedOut, CURLE_OPERATION_TIMEDOUT,
+                 "no data received for " + std::to_string(idle.count()) + " ms");
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(idle - quiet);
         // Sleeps until the network, libcurl's own timers, the idle limit or a cancel wakes it.
         const int wait = static_cast<int>(std::clamp<long long>(left.count() + 1, 1, 60'000));
@@ -214,10 +216,11 @@ HttpResponse HttpTransport::post(const HttpRequest &request, std::size_t maxBody
         response.status = 0;
         return response;
     case CURLE_OPERATION_TIMEDOUT:
-        fail(TransportError::Kind::TimedOut, result, errorText[0] ? errorText : "timed out");
+        fail(TransportError::Kind::TimedOut, result,
+             transfer.errorText[0] ? transfer.errorText : "timed out");
     default:
         fail(TransportError::Kind::Failed, result,
-             errorText[0] ? errorText : curl_easy_strerror(result));
+             transfer.errorText[0] ? transfer.errorText : curl_easy_strerror(result));
     }
 }
 

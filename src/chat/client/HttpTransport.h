@@ -32,8 +32,9 @@ struct HttpResponse
 };
 
 // One POST over libcurl on a fresh connection: no reuse, no cookies, no redirects followed, TLS
-// peer and host verification on, never re-sent. Throws TransportError for every failure of
-// the exchange itself; the request's Authorization header never appears in an error text.
+// peer and host verification on, never re-sent, no proxy when request.direct. Throws TransportError
+// for every failure of the exchange itself; the request's Authorization header never appears in an
+// error text.
 class HttpTransport final
 {
 public:

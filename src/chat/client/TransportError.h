@@ -5,8 +5,8 @@
 
 namespace pimlo {
 
-// A failure of the HTTP exchange itself (connect, TLS, timeout, cancellation). Never a
-// ChatFailure: the chat model shows its own sentence for these.
+// A failure of the HTTP exchange itself (connect, TLS, timeout, cancellation); what() is
+// libcurl's own text. Never a ChatFailure: the chat model shows its own sentence for these.
 class TransportError final : public std::runtime_error
 {
 public:
@@ -25,8 +25,6 @@ public:
     Kind kind() const { return m_kind; }
     // The libcurl result code (CURLcode), 0 when the failure did not come from libcurl.
     int curlCode() const { return m_curlCode; }
-    bool cancelled() const { return m_kind == Kind::Cancelled; }
-    bool timedOut() const { return m_kind == Kind::TimedOut; }
 
 private:
     Kind m_kind;
