@@ -5,8 +5,24 @@
 
 #include <QtTest>
 
+#include <dlfcn.h>
+#include <pthread.h>
+
+#include <atomic>
+
 using namespace pimlo;
 using namespace std::chrono_literals;
+
+// Counts the threads this process starts; the real function does the work.
+static std::atomic<int> threadsStarted{0};
+extern "C" int pthread_create(pthread_t *thread, const pthread_attr_t *attributes,
+                              void *(*start)(void *), void *argument)
+{
+    using Create = int (*)(pthread_t *, const pthread_attr_t *, void *(*)(void *), void *);
+    static const auto create = reinterpret_cast<Create>(dlsym(RTLD_NEXT, "pthread_create"));
+    ++threadsStarted;
+    return create(thread, attributes, start, argument);
+}
 
 namespace {
 
@@ -58,6 +74,10 @@ private Q_SLOTS:
         QCOMPARE(secretTool({"lookup"}), QByteArray::fromStdString(wide)); // bytes unchanged
         QCOMPARE(storedItems(), 1);
 
+        const int threads = threadsStarted;
+        QCOMPARE(CredentialStore::read(), std::optional(wide));
+        QCOMPARE(threadsStarted - threads, 1); // one watchdog for the whole operation
+
         LibsecretBackend backend;
         QCOMPARE(backend.add("sk-other"), SecretStatus::Failure); // never a second item
         QCOMPARE(storedItems(), 1);
@@ -85,6 +105,13 @@ private Q_SLOTS:
         LibsecretBackend backend(5s, 3s);
         QCOMPARE(failureOf([&] { CredentialStore::read(backend); }), readFailed);
         QCOMPARE(failureOf([&] { CredentialStore::save(backend, "sk-new"); }), updateFailed);
+
+        // The user types the password into the prompt: deleting unlocks as reading does.
+        QFile answer(QDir::home().filePath("prompt-answer"));
+        QVERIFY(answer.open(QIODevice::WriteOnly) && answer.write("pimlo-test") > 0);
+        answer.close();
+        QCOMPARE(failureOf([&] { CredentialStore::remove(backend); }), QString());
+        QCOMPARE(storedItems(), 0);
     }
 
     void noService()

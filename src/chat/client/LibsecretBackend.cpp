@@ -32,16 +32,22 @@ const SecretSchema *schema()
     return &value;
 }
 
-// Cancels its GCancellable when the limit passes before destruction: the blocking libsecret
-// call it was handed then returns with an error instead of waiting on D-Bus for ever.
+// The time limit of one whole operation: a single watchdog cancels the operation's one
+// GCancellable when it passes, and every blocking libsecret call of the operation is handed
+// that cancellable, so it returns with an error instead of waiting on D-Bus for ever.
 class Deadline final
 {
 public:
     explicit Deadline(std::chrono::milliseconds limit)
-        : m_cancellable(g_cancellable_new()), m_watch([this, limit] {
+        : m_cancellable(g_cancellable_new()), m_end(Clock::now() + limit), m_watch([this] {
               std::unique_lock lock(m_mutex);
-              if (!m_wake.wait_for(lock, limit, [this] { return m_done; }))
-                  g_cancellable_cancel(m_cancellable);
+              while (!m_done) {
+                  const auto end = m_end;
+                  if (!m_wake.wait_until(lock, end, [&] { return m_done || m_end != end; })) {
+                      g_cancellable_cancel(m_cancellable);
+                      return;
+                  }
+              }
           })
     {
     }
@@ -60,22 +66,36 @@ public:
 
     GCancellable *get() const { return m_cancellable; }
 
+    // More time for the step that starts now: an unlock prompt waits for a person.
+    void extend(std::chrono::milliseconds more)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_end += more;
+        }
+        m_wake.notify_all();
+    }
+
 private:
+    using Clock = std::chrono::steady_clock;
+
     GCancellable *m_cancellable;
     std::mutex m_mutex;
     std::condition_variable m_wake;
+    Clock::time_point m_end;
     bool m_done = false;
     std::thread m_watch; // last: starts after the members it uses
 };
 
-// Owns the references one operation holds.
+// Owns the references and the deadline of one operation.
 struct Lookup
 {
+    Deadline deadline;
     SecretService *service = nullptr;
     GList *items = nullptr;
     SecretStatus status = SecretStatus::Failure;
 
-    Lookup() = default;
+    explicit Lookup(std::chrono::milliseconds limit) : deadline(limit) {}
     Lookup(const Lookup &) = delete;
     Lookup &operator=(const Lookup &) = delete;
     ~Lookup()
@@ -96,14 +116,11 @@ bool anyLocked(GList *items)
 }
 
 // Finds our items; with unlock, asks the service to unlock locked ones and looks again.
-void find(Lookup &lookup, bool unlock, std::chrono::milliseconds callLimit,
-          std::chrono::milliseconds unlockLimit)
+void find(Lookup &lookup, bool unlock, std::chrono::milliseconds unlockLimit)
 {
+    GCancellable *cancellable = lookup.deadline.get();
     GError *error = nullptr;
-    {
-        Deadline deadline(callLimit);
-        lookup.service = secret_service_get_sync(SECRET_SERVICE_NONE, deadline.get(), &error);
-    }
+    lookup.service = secret_service_get_sync(SECRET_SERVICE_NONE, cancellable, &error);
     if (!lookup.service) {
         g_clear_error(&error);
         return;
@@ -112,21 +129,17 @@ void find(Lookup &lookup, bool unlock, std::chrono::milliseconds callLimit,
         secret_attributes_build(schema(), "service", serviceName, "account", accountName, nullptr);
     const auto search = [&] {
         g_list_free_full(lookup.items, g_object_unref);
-        Deadline deadline(callLimit);
         lookup.items = secret_service_search_sync(lookup.service, schema(), attributes,
-                                                  SECRET_SEARCH_ALL, deadline.get(), &error);
+                                                  SECRET_SEARCH_ALL, cancellable, &error);
         const bool ok = !error;
         g_clear_error(&error);
         return ok;
     };
     bool ok = search();
     if (ok && unlock && anyLocked(lookup.items)) {
-        {
-            Deadline deadline(unlockLimit);
-            secret_service_unlock_sync(lookup.service, lookup.items, deadline.get(), nullptr,
-                                       &error);
-            g_clear_error(&error);
-        }
+        lookup.deadline.extend(unlockLimit);
+        secret_service_unlock_sync(lookup.service, lookup.items, cancellable, nullptr, &error);
+        g_clear_error(&error);
         ok = search() && !anyLocked(lookup.items); // locked and not unlockable: a failure
     }
     g_hash_table_unref(attributes);
@@ -144,17 +157,13 @@ LibsecretBackend::LibsecretBackend(std::chrono::milliseconds callLimit,
 
 SecretLookup LibsecretBackend::copyMatching()
 {
-    Lookup lookup;
-    find(lookup, true, m_callLimit, m_unlockLimit);
+    Lookup lookup(m_callLimit);
+    find(lookup, true, m_unlockLimit);
     if (lookup.status != SecretStatus::Success)
         return {lookup.status, std::nullopt};
     auto *item = SECRET_ITEM(lookup.items->data);
     GError *error = nullptr;
-    bool loaded = false;
-    {
-        Deadline deadline(m_callLimit);
-        loaded = secret_item_load_secret_sync(item, deadline.get(), &error);
-    }
+    const bool loaded = secret_item_load_secret_sync(item, lookup.deadline.get(), &error);
     g_clear_error(&error);
     if (!loaded)
         return {SecretStatus::Failure, std::nullopt};
@@ -170,8 +179,8 @@ SecretLookup LibsecretBackend::copyMatching()
 
 SecretStatus LibsecretBackend::update(const std::string &bytes)
 {
-    Lookup lookup;
-    find(lookup, true, m_callLimit, m_unlockLimit);
+    Lookup lookup(m_callLimit);
+    find(lookup, true, m_unlockLimit);
     if (lookup.status != SecretStatus::Success)
         return lookup.status;
     SecretValue *value =
@@ -179,8 +188,8 @@ SecretStatus LibsecretBackend::update(const std::string &bytes)
     SecretStatus status = SecretStatus::Success;
     for (GList *it = lookup.items; it; it = it->next) {
         GError *error = nullptr;
-        Deadline deadline(m_callLimit);
-        if (!secret_item_set_secret_sync(SECRET_ITEM(it->data), value, deadline.get(), &error))
+        if (!secret_item_set_secret_sync(SECRET_ITEM(it->data), value, lookup.deadline.get(),
+                                         &error))
             status = SecretStatus::Failure;
         g_clear_error(&error);
     }
@@ -190,39 +199,31 @@ SecretStatus LibsecretBackend::update(const std::string &bytes)
 
 SecretStatus LibsecretBackend::add(const std::string &bytes)
 {
-    Lookup lookup;
-    find(lookup, false, m_callLimit, m_unlockLimit);
+    Lookup lookup(m_callLimit);
+    find(lookup, false, m_unlockLimit);
     // libsecret would happily store a second item with the same attributes.
     if (lookup.status != SecretStatus::NotFound)
         return SecretStatus::Failure;
 
+    GCancellable *cancellable = lookup.deadline.get();
     GError *error = nullptr;
-    SecretCollection *collection = nullptr;
-    {
-        Deadline deadline(m_callLimit);
-        collection =
-            secret_collection_for_alias_sync(lookup.service, SECRET_COLLECTION_DEFAULT,
-                                             SECRET_COLLECTION_NONE, deadline.get(), &error);
-    }
+    SecretCollection *collection = secret_collection_for_alias_sync(
+        lookup.service, SECRET_COLLECTION_DEFAULT, SECRET_COLLECTION_NONE, cancellable, &error);
     g_clear_error(&error);
     if (!collection)
         return SecretStatus::Failure;
     if (secret_collection_get_locked(collection)) {
-        Deadline deadline(m_unlockLimit);
+        lookup.deadline.extend(m_unlockLimit);
         GList objects = {collection, nullptr, nullptr};
-        secret_service_unlock_sync(lookup.service, &objects, deadline.get(), nullptr, &error);
+        secret_service_unlock_sync(lookup.service, &objects, cancellable, nullptr, &error);
         g_clear_error(&error);
     }
     GHashTable *attributes =
         secret_attributes_build(schema(), "service", serviceName, "account", accountName, nullptr);
     SecretValue *value =
         secret_value_new(bytes.data(), static_cast<gssize>(bytes.size()), "text/plain");
-    SecretItem *item = nullptr;
-    {
-        Deadline deadline(m_callLimit);
-        item = secret_item_create_sync(collection, schema(), attributes, itemLabel, value,
-                                       SECRET_ITEM_CREATE_NONE, deadline.get(), &error);
-    }
+    SecretItem *item = secret_item_create_sync(collection, schema(), attributes, itemLabel, value,
+                                               SECRET_ITEM_CREATE_NONE, cancellable, &error);
     g_clear_error(&error);
     secret_value_unref(value);
     g_hash_table_unref(attributes);
@@ -235,15 +236,14 @@ SecretStatus LibsecretBackend::add(const std::string &bytes)
 
 SecretStatus LibsecretBackend::remove()
 {
-    Lookup lookup;
-    find(lookup, false, m_callLimit, m_unlockLimit);
+    Lookup lookup(m_callLimit);
+    find(lookup, true, m_unlockLimit); // a locked item cannot be deleted
     if (lookup.status != SecretStatus::Success)
         return lookup.status;
     SecretStatus status = SecretStatus::Success;
     for (GList *it = lookup.items; it; it = it->next) {
         GError *error = nullptr;
-        Deadline deadline(m_callLimit);
-        if (!secret_item_delete_sync(SECRET_ITEM(it->data), deadline.get(), &error))
+        if (!secret_item_delete_sync(SECRET_ITEM(it->data), lookup.deadline.get(), &error))
             status = SecretStatus::Failure;
         g_clear_error(&error);
     }

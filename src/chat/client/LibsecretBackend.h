@@ -8,13 +8,14 @@ namespace pimlo {
 
 // The key as one item of the default Secret Service collection (GNOME Keyring, KWallet),
 // found by the attributes service "local.pimlo.deepseek" and account "api-key" under our
-// schema name. The secret is the key's bytes unchanged. Every D-Bus step is bounded, so a
+// schema name. The secret is the key's bytes unchanged. Every operation is bounded, so a
 // missing or hung service is a Failure, never a hang.
 class LibsecretBackend final : public SecretBackend
 {
 public:
-    // callLimit bounds each step; unlockLimit bounds an unlock prompt (the user types a
-    // password). The product uses the defaults; tests shorten them.
+    // callLimit bounds each operation; an unlock prompt (the user types a password) adds
+    // unlockLimit. Read, save and delete all unlock. The product uses the defaults; tests
+    // shorten them.
     explicit LibsecretBackend(std::chrono::milliseconds callLimit = std::chrono::seconds(5),
                               std::chrono::milliseconds unlockLimit = std::chrono::seconds(60));
 
