@@ -1,5 +1,6 @@
 #include "AppDelegate.h"
 
+#include "app/ActionMenu.h"
 #include "platform/Log.h"
 
 #include <QApplication>
@@ -40,6 +41,10 @@ bool AppDelegate::applicationDidFinishLaunching()
     startMotion(origin);
 
     m_stage->window()->orderFront();
+    m_trayMenu = makeActionMenu();
+    m_trayIcon = std::make_unique<TrayIcon>(*m_trayMenu);
+    m_petMenu = makeActionMenu();
+    m_stage->window()->actionMenu = m_petMenu.get();
     // A freshly started pet dozes off once, unless the user got to it first.
     m_controller->scheduleLaunchNap();
 
@@ -85,6 +90,26 @@ void AppDelegate::startMotion(Point home)
     m_movementTimer->start();
 }
 
+std::unique_ptr<QMenu> AppDelegate::makeActionMenu()
+{
+    auto menu = std::make_unique<ActionMenu>(ActionMenu::Commands{
+        .greet = [this] { defer(&PetController::showGreeting); },
+        .happy = [this] { defer(&PetController::playHappy); },
+        .sleep = [this] { defer(&PetController::playSleep); },
+        .chat = [] {},
+        .quit = [this] { quit(); },
+    });
+    connect(menu.get(), &QMenu::aboutToShow, this, [this] { m_controller->menuWillOpen(); });
+    connect(menu.get(), &QMenu::aboutToHide, this, [this] { m_controller->menuDidClose(); });
+    return menu;
+}
+
+void AppDelegate::defer(void (PetController::*command)())
+{
+    QMetaObject::invokeMethod(
+        this, [this, command] { (m_controller.get()->*command)(); }, Qt::QueuedConnection);
+}
+
 std::optional<Rect> AppDelegate::currentVisibleFrame() const
 {
     const QScreen *screen = m_stage->window()->screen();
@@ -104,6 +129,8 @@ void AppDelegate::applicationWillTerminate()
         m_movementTimer->stop();
         m_movementTimer.reset();
     }
+    if (m_trayIcon)
+        m_trayIcon->remove();
     for (QWidget *widget : QApplication::topLevelWidgets())
         widget->hide();
 }

@@ -3,11 +3,13 @@
 #include "app/MainMenu.h"
 #include "app/PetController.h"
 #include "app/PetStage.h"
+#include "app/TrayIcon.h"
 #include "platform/Geometry.h"
 #include "platform/ScreenGeometry.h"
 #include "platform/Uptime.h"
 #include "render/PoseImages.h"
 
+#include <QMenu>
 #include <QObject>
 #include <QTimer>
 #include <memory>
@@ -24,8 +26,9 @@ struct AppEnvironment
     std::function<Rect(const QScreen &screen)> visibleFrame = ScreenGeometry::visibleFrame;
 };
 
-// Launches the pet, wires its pieces together and tears them down in order: the stage (window
-// and views), the controller that decides what they show, and the motion timer.
+// Launches the pet, wires its pieces together and tears them down in order: the stage (window,
+// views and greeting bubble), the controller that decides what they show, the motion timer, the
+// two action menus and the tray icon.
 class AppDelegate final : public QObject
 {
     Q_OBJECT
@@ -49,20 +52,32 @@ public:
     // 200 wide) and 40 points above its bottom.
     static Point startOrigin(const Rect &visibleFrame);
 
+    // A new menu of the pet's commands; while it is open the pet's clocks stand still.
+    std::unique_ptr<QMenu> makeActionMenu();
+
     PetStage *stage() const { return m_stage.get(); }
     PetController *controller() const { return m_controller.get(); }
     MainMenu *mainMenu() const { return m_mainMenu.get(); }
     const QTimer *movementTimer() const { return m_movementTimer.get(); }
+    QMenu *petMenu() const { return m_petMenu.get(); }
+    QMenu *trayMenu() const { return m_trayMenu.get(); }
+    TrayIcon *trayIcon() const { return m_trayIcon.get(); }
 
 private:
     void startMotion(Point home);
     std::optional<Rect> currentVisibleFrame() const;
+    // Runs a menu command once the menu has closed, on the event loop; dropped if the delegate is
+    // gone by then.
+    void defer(void (PetController::*command)());
 
     AppEnvironment m_environment;
     std::unique_ptr<MainMenu> m_mainMenu;
     std::unique_ptr<PetStage> m_stage;
     std::unique_ptr<PetController> m_controller;
     std::unique_ptr<QTimer> m_movementTimer;
+    std::unique_ptr<QMenu> m_trayMenu;
+    std::unique_ptr<QMenu> m_petMenu;
+    std::unique_ptr<TrayIcon> m_trayIcon;
     bool m_terminated = false;
 };
 

@@ -1,5 +1,7 @@
 #include "PetStage.h"
 
+#include "app/GreetingBubble.h"
+
 namespace pimlo {
 
 PetStage::PetStage(Point origin, QImage idleImage, Clock clock)
@@ -71,6 +73,14 @@ void PetStage::apply(const PetScene &scene)
         view->update();
     if (!(m_window->origin() == scene.origin))
         m_window->setOrigin(scene.origin);
+
+    if (scene.greeting) {
+        if (!m_bubble)
+            m_bubble = new GreetingBubble(m_window.get());
+        m_bubble->showAt(*scene.greeting);
+    } else if (m_bubble) {
+        m_bubble->hide();
+    }
 }
 
 } // namespace pimlo

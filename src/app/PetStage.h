@@ -13,8 +13,10 @@
 
 namespace pimlo {
 
-// The pet window with its four views: the only code that writes them. It makes them show a
-// PetScene, touching only what differs from what they show.
+class GreetingBubble;
+
+// The pet window with its four views and the greeting bubble above it: the only code that writes
+// them. It makes them show a PetScene, touching only what differs from what they show.
 class PetStage final
 {
     Q_DISABLE_COPY_MOVE(PetStage)
@@ -33,16 +35,19 @@ public:
     WalkingPetView *walkingView() const { return m_walkingView; }
     HappyPetView *happyView() const { return m_happyView; }
     SleepPetView *sleepView() const { return m_sleepView; }
+    // Made on the first greeting and kept.
+    GreetingBubble *greetingBubble() const { return m_bubble; }
 
 private:
     QWidget *viewFor(PetScene::View view) const;
 
     std::unique_ptr<PetWindow> m_window;
-    // The views belong to the window.
+    // The views and the bubble belong to the window.
     IdlePetView *m_idleView = nullptr;
     WalkingPetView *m_walkingView = nullptr;
     HappyPetView *m_happyView = nullptr;
     SleepPetView *m_sleepView = nullptr;
+    GreetingBubble *m_bubble = nullptr;
 };
 
 } // namespace pimlo

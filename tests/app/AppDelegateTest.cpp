@@ -1,5 +1,7 @@
 #include "app/AppDelegate.h"
 #include "StderrCapture.h"
+#include "app/GreetingBubble.h"
+#include "app/TrayBadge.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -119,15 +121,98 @@ private Q_SLOTS:
         QCOMPARE(capture.lines("Pimlo"), log);
     }
 
+    void quitGoesThroughTheEventLoop_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::newRow("main menu") << "main";
+        QTest::newRow("pet menu") << "pet";
+        QTest::newRow("tray menu") << "tray";
+    }
     void quitGoesThroughTheEventLoop()
     {
+        QFETCH(QString, from);
         AppDelegate delegate;
         QVERIFY(delegate.applicationDidFinishLaunching());
+        QAction *quit = from == "main"  ? delegate.mainMenu()->quitAction()
+                        : from == "pet" ? delegate.petMenu()->actions().last()
+                                        : delegate.trayMenu()->actions().last();
         QSignalSpy aboutToQuit(qApp, &QCoreApplication::aboutToQuit);
-        QTimer::singleShot(0, delegate.mainMenu()->quitAction(), &QAction::trigger);
+        QTimer::singleShot(0, quit, &QAction::trigger);
         QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(2); });
         QCOMPARE(QApplication::exec(), 0);
         QCOMPARE(aboutToQuit.count(), 1);
+    }
+
+    // Commands run after the menu has closed, not inside its action.
+    void menuCommandsAreDeferred_data()
+    {
+        QTest::addColumn<int>("item");
+        QTest::addColumn<PetScene::View>("view");
+        QTest::newRow("打招呼") << 0 << PetScene::View::idle;
+        QTest::newRow("开心") << 1 << PetScene::View::happy;
+        QTest::newRow("睡觉") << 2 << PetScene::View::sleep;
+    }
+    void menuCommandsAreDeferred()
+    {
+        QFETCH(int, item);
+        QFETCH(PetScene::View, view);
+        App app;
+        QVERIFY(app.delegate.applicationDidFinishLaunching());
+        PetStage *stage = app.delegate.stage();
+        QMenu *menu = app.delegate.petMenu();
+        QCOMPARE(menu->actions().at(item)->text(), QString::fromUtf8(QTest::currentDataTag()));
+        menu->actions().at(item)->trigger();
+        QVERIFY((app.delegate.controller()->scene() == PetScene{.origin = {1200, 40}}));
+        QCoreApplication::processEvents();
+        QCOMPARE(app.delegate.controller()->scene().view, view);
+        if (item == 0) { // the card sits where the controller put it, the shadow around it
+            const QPoint topLeft = ScreenGeometry::windowTopLeft({1245 - 10, 234 - 10}, 66);
+            QCOMPARE(stage->greetingBubble()->geometry(), QRect(topLeft, QSize(130, 66)));
+            QVERIFY(stage->greetingBubble()->isVisible());
+        }
+    }
+
+    void openMenusPauseThePet()
+    {
+        App app;
+        QVERIFY(app.delegate.applicationDidFinishLaunching());
+        for (QMenu *menu : {app.delegate.petMenu(), app.delegate.trayMenu()}) {
+            menu->popup(QPoint(10, 10));
+            QCOMPARE(app.delegate.controller()->menuPauseStarted(), std::optional(app.now));
+            menu->hide();
+            QVERIFY(!app.delegate.controller()->menuPauseStarted());
+        }
+    }
+
+    // Drawn at the pixels asked for, never scaled: a white glyph on a green badge, corners clear.
+    void trayBadge_data()
+    {
+        QTest::addColumn<int>("points");
+        QTest::addColumn<qreal>("ratio");
+        for (int points : {16, 22, 24, 32, 48})
+            for (qreal ratio : {1.0, 2.0})
+                QTest::addRow("%d@%gx", points, ratio) << points << ratio;
+    }
+    void trayBadge()
+    {
+        QFETCH(int, points);
+        QFETCH(qreal, ratio);
+        const QImage image = QIcon(new TrayBadge)
+                                 .pixmap(QSize(points, points), ratio)
+                                 .toImage()
+                                 .convertToFormat(QImage::Format_ARGB32);
+        const int side = int(points * ratio);
+        QCOMPARE(image.size(), QSize(side, side));
+        QCOMPARE(qAlpha(image.pixel(0, 0)), 0);
+        int glyph = 0, badge = 0;
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x) {
+                const QColor c = image.pixelColor(x, y);
+                glyph += c.alpha() == 255 && c.lightness() > 200;
+                badge += c.alpha() == 255 && c.green() > c.red() + 40 && c.lightness() < 120;
+            }
+        QVERIFY2(glyph > side * side / 12 && badge > side * side / 4,
+                 qPrintable(QString("glyph %1, badge %2").arg(glyph).arg(badge)));
     }
 
     // The stage shows what the controller decides, and in the steady state touches nothing.

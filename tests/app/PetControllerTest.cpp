@@ -12,6 +12,11 @@ namespace {
 constexpr double tick = 1.0 / 30;
 const QString movement = QStringLiteral("Pimlo movement:");
 
+bool near(Point a, Point b)
+{
+    return qAbs(a.x - b.x) < 1e-6 && qAbs(a.y - b.y) < 1e-6;
+}
+
 // A pet at home at (1200, 40) on a 1440 × 875 screen, with a clock the test owns.
 struct Pet
 {
@@ -210,6 +215,103 @@ private Q_SLOTS:
         pet.runUntil(1000 + 3);
         QCOMPARE(pet.controller.sleepStarted().has_value(), !pressed && !menuOpen);
         QCOMPARE(pet.scene().view, pressed ? View::happy : menuOpen ? View::idle : View::sleep);
+    }
+    // A menu open for 60 s shifts everything by exactly that: afterwards the pet goes on as a
+    // twin without the menu, 60 s later.
+    void menuPause_data()
+    {
+        QTest::addColumn<QString>("running");
+        QTest::newRow("walk") << "walk";
+        QTest::newRow("sleep") << "sleep";
+        QTest::newRow("happy") << "happy";
+        QTest::newRow("greeting") << "greeting";
+    }
+    void menuPause()
+    {
+        QFETCH(QString, running);
+        Pet pet, twin;
+        for (Pet *p : {&pet, &twin}) {
+            p->runUntil(1000 + 22);
+            p->tickAt(p->now + 0.01); // actions end between ticks, not on one
+            if (running == "sleep")
+                p->controller.playSleep();
+            if (running == "happy")
+                p->controller.playHappy();
+            if (running == "greeting")
+                p->controller.showGreeting();
+            p->runUntil(p->now + 1);
+        }
+        const PetScene frozen = pet.scene();
+        pet.controller.menuWillOpen();
+        pet.runUntil(pet.now + 30);
+        pet.controller.menuWillOpen(); // a second menu changes nothing
+        pet.runUntil(pet.now + 30);
+        QCOMPARE(pet.scene(), frozen);
+        QCOMPARE(pet.presented, twin.presented);
+        pet.controller.menuDidClose();
+        for (int i = 0; i < 30 * 30; ++i) {
+            pet.tickAt(pet.now + tick);
+            twin.tickAt(twin.now + tick);
+            const PetScene &a = pet.scene(), &b = twin.scene();
+            QCOMPARE(a.view, b.view);
+            QCOMPARE(a.greeting.has_value(), b.greeting.has_value());
+            QVERIFY(near(a.origin, b.origin) &&
+                    near(a.greeting.value_or(Point{}), b.greeting.value_or(Point{})));
+            QVERIFY(qAbs(a.actionTime - b.actionTime) < 1e-6);
+        }
+        QVERIFY(qAbs(pet.motion().nextDeparture() - twin.motion().nextDeparture() - 60) < 1e-6);
+    }
+
+    void greetingOrigin_data()
+    {
+        QTest::addColumn<Point>("pet");
+        QTest::addColumn<Rect>("visibleFrame");
+        QTest::addColumn<Point>("bubble");
+        const Rect screen = makeRect(0, 0, 1440, 875);
+        QTest::newRow("start origin") << Point{1200, 40} << screen << Point{1245, 234};
+        QTest::newRow("left edge") << Point{0, 40} << screen << Point{45, 234};
+        QTest::newRow("right edge") << Point{1240, 40} << screen << Point{1285, 234};
+        QTest::newRow("top: pushed down") << Point{600, 675} << screen << Point{645, 829};
+        QTest::newRow("frame narrower than the pet")
+            << Point{0, 40} << makeRect(0, 0, 150, 875) << Point{40, 234};
+    }
+    void greetingOrigin()
+    {
+        QFETCH(Point, pet);
+        QFETCH(Rect, visibleFrame);
+        QFETCH(Point, bubble);
+        QCOMPARE(PetController::greetingOrigin(Rect{pet, {200, 200}}, visibleFrame), bubble);
+    }
+
+    void greeting_data()
+    {
+        QTest::addColumn<bool>("chatOpen");
+        QTest::newRow("chat closed") << false;
+        QTest::newRow("chat open: the pet stays frozen") << true;
+    }
+    void greeting()
+    {
+        QFETCH(bool, chatOpen);
+        Pet pet;
+        pet.chatOpen = chatOpen;
+        pet.controller.playSleep();
+        pet.runUntil(1000 + 1);
+        pet.controller.showGreeting();
+        QVERIFY(!pet.controller.sleepStarted()); // a sleeping pet wakes to greet
+        QCOMPARE(pet.scene().greeting, std::optional(Point{1245, 234}));
+        pet.runUntil(1000 + 3);
+        pet.controller.showGreeting(); // again: three more seconds from now
+        pet.controller.pressBegan();   // carried along by a drag at once
+        pet.controller.dragMoved({700, 100}, makeRect(0, 0, 1440, 875));
+        QCOMPARE(pet.scene().greeting, std::optional(Point{745, 294}));
+        pet.controller.pressEnded(true);
+        pet.runUntil(1000 + 5.99);
+        QVERIFY(pet.scene().greeting);
+        pet.tickAt(1000 + 6);
+        QVERIFY(!pet.scene().greeting);
+        pet.runUntil(1000 + 25); // past the rest after the drag
+        QCOMPARE(pet.scene().view, chatOpen ? View::idle : View::walking);
+        QCOMPARE(pet.scene().origin.x == 700, chatOpen);
     }
 };
 

@@ -1,0 +1,82 @@
+#include "GreetingBubble.h"
+
+#include "platform/Appearance.h"
+#include "platform/ScreenGeometry.h"
+#include "platform/X11WindowHints.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+namespace pimlo {
+namespace {
+
+constexpr int shadowLayers = 8;
+constexpr int shadowAlpha = 9; // added by each layer, so the darkest band is 8 × 9
+constexpr double shadowDrop = 2;
+
+} // namespace
+
+GreetingBubble::GreetingBubble(QWidget *pet)
+    : QWidget(pet, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                       Qt::WindowDoesNotAcceptFocus | Qt::WindowTransparentForInput |
+                       Qt::NoDropShadowWindowHint),
+      m_appearance(new Appearance(this))
+{
+    setWindowTitle(QStringLiteral("你好呀"));
+    setAttribute(Qt::WA_TranslucentBackground);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_X11DoNotAcceptFocus);
+    setFocusPolicy(Qt::NoFocus);
+    setFixedSize(cardWidth + 2 * margin, cardHeight + 2 * margin);
+    connect(m_appearance, &Appearance::changed, this, qOverload<>(&QWidget::update));
+}
+
+void GreetingBubble::showAt(Point origin)
+{
+    const QPoint topLeft =
+        ScreenGeometry::windowTopLeft({origin.x - margin, origin.y - margin}, height());
+    if (pos() != topLeft)
+        move(topLeft);
+    if (isVisible())
+        return;
+    // As for the pet window: hints before mapping, and again as requests once mapped.
+    winId();
+    X11WindowHints::applyPetHints(*this);
+    show();
+    raise();
+    X11WindowHints::applyPetHints(*this);
+}
+
+void GreetingBubble::draw(QPainter &painter) const
+{
+    const bool dark = m_appearance->dark();
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF card(margin, margin, cardWidth, cardHeight);
+
+    // A soft shadow: rounded bands widening into the margin, each adding a little darkness.
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0, 0, 0, dark ? shadowAlpha * 2 : shadowAlpha));
+    for (int i = shadowLayers; i >= 1; --i)
+        painter.drawRoundedRect(card.adjusted(-i, -i + shadowDrop, i, i + shadowDrop), radius + i,
+                                radius + i);
+
+    // Source, so the shadow does not darken the card through its transparency.
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.setBrush(dark ? QColor(44, 44, 48, 224) : QColor(255, 255, 255, 232));
+    painter.drawRoundedRect(card, radius, radius);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+
+    QFont font = this->font();
+    font.setPixelSize(textPixels);
+    painter.setFont(font);
+    painter.setPen(dark ? QColor(245, 245, 247) : QColor(29, 29, 31));
+    painter.drawText(card, Qt::AlignCenter, QStringLiteral("你好呀"));
+}
+
+void GreetingBubble::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    draw(painter);
+}
+
+} // namespace pimlo

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "platform/Geometry.h"
+
+#include <QWidget>
+
+namespace pimlo {
+
+class Appearance;
+
+// The greeting "你好呀": a rounded, slightly transparent card above the pet, light or dark after
+// the desktop's preference. Click-through, never focused, above normal windows and on every
+// workspace. Its window is larger than the card by a transparent margin that holds the shadow.
+class GreetingBubble final : public QWidget
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(GreetingBubble)
+
+public:
+    static constexpr int cardWidth = 110;
+    static constexpr int cardHeight = 46;
+    static constexpr int margin = 10;
+    static constexpr double radius = 14;
+    static constexpr int textPixels = 17;
+
+    // A window of its own that stays above the pet window, which is its transient parent.
+    explicit GreetingBubble(QWidget *pet);
+
+    // Puts the card's lower-left corner at origin (y-up points) and shows it if it is hidden.
+    void showAt(Point origin);
+    // Draws the bubble onto a device the size of the window (the window, or a test image).
+    void draw(QPainter &painter) const;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    Appearance *m_appearance;
+};
+
+} // namespace pimlo
