@@ -9,7 +9,6 @@
 
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <thread>
 
@@ -23,39 +22,42 @@ const std::string okBody = R"({"choices":[{"message":{"content":"你好"},"finis
 const std::vector<APIMessage> conversation = {{"system", "persona"}, {"user", "hi"}};
 const QString noReply = QStringLiteral("!没有收到有效回复，请重试。");
 int lastCurlCode = 0;
-QByteArray lastStderr; // what the last call wrote to stderr
 
-// The reply text, "!" and a ChatFailure's sentence, or "#" and a TransportError's kind;
-// "key leaked" when the key shows in an error text or on stderr.
-QString call(const std::string &base, CancelToken *cancel = nullptr,
+// The reply text, "!" and a ChatFailure's sentence, or "#" and a TransportError's kind.
+QString post(const std::string &base, CancelToken *cancel = nullptr,
              const TransportLimits &limits = {}, const std::string &key = "sk-test")
 {
     setenv("PIMLO_API_BASE", base.c_str(), 1);
-    const auto attempt = [&]() -> QString {
-        try {
-            return QString::fromStdString(
-                DeepSeekClient::reply(conversation, key, "deepseek-flash", cancel, limits));
-        } catch (const ChatFailure &failure) {
-            return u'!' + QString::fromUtf8(failure.what());
-        } catch (const TransportError &error) {
-            lastCurlCode = error.curlCode();
-            if (std::string(error.what()).find(key) != std::string::npos)
-                return "key leaked";
-            using Kind = TransportError::Kind;
-            return error.kind() == Kind::Failed     ? "#failed"
-                   : error.kind() == Kind::TimedOut ? "#timed out"
-                                                    : "#cancelled";
-        }
-    };
+    try {
+        return QString::fromStdString(
+            DeepSeekClient::reply(conversation, key, "deepseek-flash", cancel, limits));
+    } catch (const ChatFailure &failure) {
+        return u'!' + QString::fromUtf8(failure.what());
+    } catch (const TransportError &error) {
+        lastCurlCode = error.curlCode();
+        if (std::string(error.what()).find(key) != std::string::npos)
+            return "key leaked";
+        using Kind = TransportError::Kind;
+        return error.kind() == Kind::Failed     ? "#failed"
+               : error.kind() == Kind::TimedOut ? "#timed out"
+                                                : "#cancelled";
+    }
+}
+
+QByteArray lastStderr; // what the last call wrote there
+
+// post(), or "key leaked" when the key shows on stderr.
+QString call(const std::string &base, CancelToken *cancel = nullptr,
+             const TransportLimits &limits = {}, const std::string &key = "sk-test")
+{
     QTemporaryFile log;
     static_cast<void>(log.open());
     const int saved = dup(STDERR_FILENO);
     dup2(log.handle(), STDERR_FILENO);
-    const QString result = attempt();
-    std::fflush(stderr);
+    const QString result = post(base, cancel, limits, key);
     dup2(saved, STDERR_FILENO);
     close(saved);
-    log.seek(0);
+    log.seek(0); // the offset moved with the writes to stderr
     lastStderr = log.readAll();
     return lastStderr.contains(QByteArray::fromStdString(key)) ? "key leaked" : result;
 }
@@ -100,6 +102,9 @@ private Q_SLOTS:
         for (const char *name : {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY",
                                  "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY"})
             unsetenv(name);
+        // Loopback is always reached directly, never through this dead proxy.
+        setenv("http_proxy", "http://127.0.0.1:1", 1);
+        setenv("ALL_PROXY", "http://127.0.0.1:1", 1);
     }
 
     void success()
@@ -177,9 +182,8 @@ private Q_SLOTS:
     {
         const int port = TestHttpServer([](TestHttpServer &, int) {}).port();
         QCOMPARE(call("http://127.0.0.1:" + std::to_string(port)), "#failed");
-        // One line for the person fixing their setup: the host and curl's own words.
-        QVERIFY2(lastStderr.startsWith("Pimlo chat: no reply from 127.0.0.1: "), lastStderr);
-        QVERIFY2(lastStderr.contains("Couldn't connect") && lastStderr.count('\n') == 1,
+        QVERIFY2(lastStderr.startsWith("Pimlo chat: no reply from 127.0.0.1: Failed to connect") &&
+                     lastStderr.count('\n') == 1,
                  lastStderr);
     }
 
@@ -236,9 +240,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected"); // the outcome contains it
         QTest::addColumn<bool>("sent");
         const QByteArray key = "sk-test";
-        QTest::newRow("localhost") << "http://LocalHost:%1" << key << "你好" << true;
-        QTest::newRow("upper-case scheme") << "HTTP://127.0.0.1:%1" << key << "你好" << true;
-        QTest::newRow("mixed-case scheme") << "hTtP://localhost:%1" << key << "你好" << true;
+        QTest::newRow("mixed case") << "hTtP://LocalHost:%1" << key << "你好" << true;
         QTest::newRow("0.0.0.0") << "http://0.0.0.0:%1" << key << "PIMLO_API_BASE" << false;
         QTest::newRow("v4-mapped")
             << "http://[::ffff:127.0.0.1]:%1" << key << "PIMLO_API_BASE" << false;
@@ -254,18 +256,11 @@ private Q_SLOTS:
         QFETCH(QString, expected);
         QFETCH(bool, sent);
         TestHttpServer server(answer(TestHttpServer::response(200, okBody)));
-        // A proxy would carry plain http off the machine: the key must never reach it.
-        TestHttpServer proxy(answer(TestHttpServer::response(200, okBody)));
-        setenv("http_proxy", proxy.base().c_str(), 1);
-        setenv("ALL_PROXY", proxy.base().c_str(), 1);
         const QString got =
             call(base.arg(server.port()).toStdString(), nullptr, {}, key.toStdString());
-        unsetenv("http_proxy");
-        unsetenv("ALL_PROXY");
         QVERIFY2(got.contains(expected), qPrintable(got));
         QCOMPARE(got.startsWith(u'!'), !sent);
         QCOMPARE(server.connections(), sent ? 1 : 0);
-        QCOMPARE(proxy.connections(), 0);
     }
 
     void selfSignedCertificateIsRefused()

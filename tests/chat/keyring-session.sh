@@ -35,27 +35,19 @@ CONF
 
 case "$mode" in
 live)
-    # Stands in for the unlock prompt: once the test has typed the password into
-    # $HOME/prompt-answer, it unlocks "login" through the daemon's control socket, as the prompt
-    # would, then exits like a prompt that cannot be shown.
+    # A stand-in unlock prompt: once $HOME/prompt-answer exists, it unlocks as a typed password.
     mkdir -p "$tmp/data/dbus-1/services"
-    cat >"$tmp/data/dbus-1/services/org.gnome.keyring.SystemPrompter.service" <<SERVICE
-[D-BUS Service]
-Name=org.gnome.keyring.SystemPrompter
-Exec=/bin/sh $tmp/prompter
-SERVICE
-    cat >"$tmp/prompter" <<'PROMPTER'
-[ -f "$HOME/prompt-answer" ] && python3 - "$HOME/prompt-answer" <<'PY'
-import os, socket, struct, sys
-password = open(sys.argv[1], "rb").read()
-body = struct.pack(">II", 1, len(password)) + password  # operation 1: unlock
-control = socket.socket(socket.AF_UNIX)
-control.connect(os.path.join(os.environ["XDG_RUNTIME_DIR"], "keyring", "control"))
-control.sendall(b"\0" + struct.pack(">I", len(body) + 4) + body)
-control.recv(8)
+    printf '[D-BUS Service]\nName=org.gnome.keyring.SystemPrompter\nExec=/usr/bin/python3 %s\n' \
+        "$tmp/prompter.py" >"$tmp/data/dbus-1/services/org.gnome.keyring.SystemPrompter.service"
+    cat >"$tmp/prompter.py" <<'PY'
+import os, socket, struct
+if os.path.exists(os.environ["HOME"] + "/prompt-answer"):
+    control = socket.socket(socket.AF_UNIX)
+    control.connect(os.environ["XDG_RUNTIME_DIR"] + "/keyring/control")
+    control.sendall(b"\0" + struct.pack(">III", 22, 1, 10) + b"pimlo-test")  # 1: unlock
+    control.recv(8)
+raise SystemExit(1)
 PY
-exit 1
-PROMPTER
     exec dbus-run-session -- sh -c '
         printf pimlo-test | gnome-keyring-daemon --foreground --unlock --components=secrets \
             >"$HOME/keyring.log" 2>&1 &
