@@ -8,7 +8,6 @@
 namespace pimlo {
 namespace {
 
-constexpr const char *readFailed = "无法读取钥匙串，请解锁电脑后重试。";
 constexpr const char *addFailed = "无法保存到钥匙串，请检查钥匙串是否已解锁。";
 constexpr const char *updateFailed = "钥匙串保存失败，原密钥未更新。";
 constexpr const char *deleteFailed = "无法删除钥匙串中的密钥。";

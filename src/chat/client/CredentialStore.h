@@ -27,6 +27,9 @@ public:
     static void save(SecretBackend &backend, const std::string &key);
     static void remove(SecretBackend &backend);
 
+    // The sentence of every failed read.
+    static constexpr const char *readFailed = "无法读取钥匙串，请解锁电脑后重试。";
+
     // The Secret Service backend used by the operations without a backend argument.
     static SecretBackend &defaultBackend();
 };

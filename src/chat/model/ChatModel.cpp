@@ -17,8 +17,6 @@ const QString noKey = QStringLiteral("先填写 API Key，再点击重试。");
 const QString tooLong = QStringLiteral("这段对话已很长，请新建对话后继续。");
 const QString stopped = QStringLiteral("已停止回复，可以重试。");
 const QString networkFailed = QStringLiteral("网络连接失败或超时，请检查网络后重试。");
-// A key provider that throws something other than a ChatFailure has no sentence of its own.
-const QString keyUnreadable = QStringLiteral("无法读取钥匙串，请解锁电脑后重试。");
 
 QString initialModel()
 {
@@ -167,6 +165,10 @@ void ChatModel::shutdown()
 {
     m_generation = QUuid::createUuid();
     cancelTask();
+    // The application object goes away next, and a worker must not hand an outcome to it
+    // while it does. A cancel wakes the transfer at once; a responder that ignores it cannot
+    // hold up the exit for longer than this.
+    ReplyJob::waitForDone(2000);
 }
 
 void ChatModel::cancelTask()
@@ -189,7 +191,8 @@ void ChatModel::requestReply()
         setError(QString::fromStdString(failure.message()));
         return;
     } catch (...) {
-        setError(keyUnreadable);
+        // Any other error from the key provider has no sentence of its own.
+        setError(QString::fromUtf8(CredentialStore::readFailed));
         return;
     }
     if (!key || key->empty()) {

@@ -80,7 +80,8 @@ public:
     void abandon();
     // Forgets everything, also while a reply is in flight (its result is then dropped).
     void newConversation();
-    // Drops and cancels any running job; called once when the application terminates.
+    // Drops and cancels any running job and waits up to 2 s for the reply workers to end;
+    // called once when the application terminates, before the application object goes away.
     void shutdown();
 
 Q_SIGNALS:

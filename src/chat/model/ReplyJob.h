@@ -50,7 +50,7 @@ struct ReplyJob
     // that has not ended yet cannot hold up process exit, and a stale job still running never
     // keeps a new one waiting for a thread.
     static void start(std::function<void()> work);
-    // Blocks until every started job has ended (for tests); false when msecs ran out first.
+    // Blocks until every started job has ended; false when msecs ran out first.
     static bool waitForDone(int msecs = -1);
     // Jobs started and not yet ended, their hand-off to the main thread included (for tests).
     static int running();

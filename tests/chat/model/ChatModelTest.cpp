@@ -321,7 +321,8 @@ private Q_SLOTS:
         if (op == 2) {
             h.model.reset();
         } else if (op == 1) {
-            h.model->shutdown();
+            h.model->shutdown(); // the application goes next: no job may still hand over to it
+            QCOMPARE(ReplyJob::running(), honourCancel || queued ? 0 : 1); // unless it ignored
             QCOMPARE(h.model->draft(), QStringLiteral("typing"));
         } else {
             h.model->newConversation();
