@@ -10,5 +10,6 @@ fi
 
 ./scripts/install-deps
 cmake --preset default >/dev/null
-cmake --build --preset default -j"$(nproc)"
+# Only the pet itself: ./test.sh builds the tests and benchmarks.
+cmake --build --preset default -j"$(nproc)" --target pimlo
 exec ./build/src/app/pimlo "$@"
