@@ -21,32 +21,16 @@ TrayIcon::TrayIcon(QMenu &menu) : m_menu(&menu), m_icon(std::make_unique<QSystem
                     m_menu->popup(QCursor::pos());
             });
 
-    m_docked = QSystemTrayIcon::isSystemTrayAvailable();
+    // Shown also without a tray: Qt docks it into one that starts later.
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        logLine("Pimlo: no system tray; the commands are on the pet's right-click menu");
     m_icon->show();
-    if (m_docked)
-        return;
-    logLine("Pimlo: no system tray; the commands are on the pet's right-click menu");
-    // Qt docks an icon only into a tray that runs when the icon is shown, so until one appears
-    // the icon is shown again whenever a look finds one.
-    connect(&m_trayPoll, &QTimer::timeout, this, &TrayIcon::dockIfTrayAppeared);
-    m_trayPoll.start(trayPollMs);
 }
 
 TrayIcon::~TrayIcon() = default;
 
-void TrayIcon::dockIfTrayAppeared()
-{
-    if (!QSystemTrayIcon::isSystemTrayAvailable())
-        return;
-    m_trayPoll.stop();
-    m_docked = true;
-    m_icon->hide();
-    m_icon->show();
-}
-
 void TrayIcon::remove()
 {
-    m_trayPoll.stop();
     m_icon->hide();
 }
 

@@ -2,7 +2,6 @@
 
 #include <QObject>
 #include <QPointer>
-#include <QTimer>
 #include <memory>
 
 class QMenu;
@@ -19,25 +18,16 @@ class TrayIcon final : public QObject
     Q_DISABLE_COPY_MOVE(TrayIcon)
 
 public:
-    // How often a missing tray is looked for.
-    static constexpr int trayPollMs = 2000;
-
     // menu is not owned and must outlive the icon.
     explicit TrayIcon(QMenu &menu);
     ~TrayIcon() override;
 
     // Takes the icon out of the tray for good.
     void remove();
-    // Whether a tray was there to take the icon.
-    bool isDocked() const { return m_docked; }
 
 private:
-    void dockIfTrayAppeared();
-
     QPointer<QMenu> m_menu;
     std::unique_ptr<QSystemTrayIcon> m_icon;
-    QTimer m_trayPoll;
-    bool m_docked = false;
 };
 
 } // namespace pimlo

@@ -12,27 +12,6 @@ using namespace pimlo;
 
 namespace {
 
-// Counts the events of one type that reach a widget.
-class EventCounter final : public QObject
-{
-public:
-    EventCounter(QObject *target, QEvent::Type type) : m_type(type)
-    {
-        target->installEventFilter(this);
-    }
-    int count = 0;
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        count += event->type() == m_type;
-        return false;
-    }
-
-private:
-    QEvent::Type m_type;
-};
-
 // A delegate whose clock the test owns, on a 1440 × 875 screen, lacking one pose if asked.
 struct App
 {
@@ -67,36 +46,25 @@ class AppDelegateTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void startOrigin_data()
+    // The window stands at the start origin, shows what the controller decides and reports
+    // clicks to it; termination hides it.
+    void launchAndTermination()
     {
-        QTest::addColumn<Rect>("visibleFrame");
-        QTest::addColumn<Point>("origin");
-        QTest::newRow("1440 wide, bottom at 0") << makeRect(0, 0, 1440, 875) << Point{1200, 40};
-        QTest::newRow("dock below") << makeRect(0, 70, 1920, 1010) << Point{1680, 110};
-        QTest::newRow("screen to the left") << makeRect(-1280, 0, 1280, 1024) << Point{-240, 40};
-    }
-    void startOrigin()
-    {
-        QFETCH(Rect, visibleFrame);
-        QFETCH(Point, origin);
-        QCOMPARE(AppDelegate::startOrigin(visibleFrame), origin);
-    }
+        App app;
+        QVERIFY(app.delegate.applicationDidFinishLaunching());
+        PetWindow *window = app.window();
+        QVERIFY(window->isVisible());
+        QCOMPARE(window->contentView(), app.delegate.stage()->idleView());
+        QCOMPARE(window->origin(), (Point{1200, 40}));
+        app.runUntil(1000 + 30); // after the launch nap and 20 s of rest, walking
+        QCOMPARE(window->contentView(), app.delegate.stage()->walkingView());
+        QCOMPARE(window->origin(), app.delegate.controller()->scene().origin);
+        QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(100, 100));
+        QCOMPARE(window->contentView(), app.delegate.stage()->happyView());
 
-    void launchPutsTheStandingPetAtTheStartOrigin()
-    {
-        AppDelegate delegate;
-        QVERIFY(delegate.applicationDidFinishLaunching());
-        PetStage *stage = delegate.stage();
-        QVERIFY(stage->window()->isVisible());
-        QCOMPARE(stage->window()->contentView(), stage->idleView());
-        QCOMPARE(stage->window()->size(), QSize(200, 200));
-        const Rect frame = ScreenGeometry::visibleFrame(*QGuiApplication::primaryScreen());
-        QCOMPARE(stage->window()->origin(), AppDelegate::startOrigin(frame));
-        QCOMPARE(int(stage->idleView()->cachedFrames().size()), IdlePetView::framesPerLoop);
-
-        delegate.applicationWillTerminate();
-        QVERIFY(!stage->window()->isVisible());
-        delegate.applicationWillTerminate(); // a second call finds nothing left to do
+        app.delegate.applicationWillTerminate();
+        QVERIFY(!window->isVisible());
+        app.delegate.applicationWillTerminate(); // a second call finds nothing left to do
     }
 
     void missingPoseEndsLaunch_data()
@@ -143,44 +111,40 @@ private Q_SLOTS:
         QCOMPARE(aboutToQuit.count(), 1);
     }
 
-    // Commands run after the menu has closed, not inside its action.
-    void menuCommandsAreDeferred_data()
+    // An open menu pauses the pet; its commands run after it has closed.
+    void menus_data()
     {
+        QTest::addColumn<bool>("tray");
         QTest::addColumn<int>("item");
         QTest::addColumn<PetScene::View>("view");
-        QTest::newRow("打招呼") << 0 << PetScene::View::idle;
-        QTest::newRow("开心") << 1 << PetScene::View::happy;
-        QTest::newRow("睡觉") << 2 << PetScene::View::sleep;
+        QTest::newRow("打招呼") << false << 0 << PetScene::View::idle;
+        QTest::newRow("开心") << true << 1 << PetScene::View::happy;
+        QTest::newRow("睡觉") << false << 2 << PetScene::View::sleep;
     }
-    void menuCommandsAreDeferred()
+    void menus()
     {
+        QFETCH(bool, tray);
         QFETCH(int, item);
         QFETCH(PetScene::View, view);
         App app;
         QVERIFY(app.delegate.applicationDidFinishLaunching());
-        PetStage *stage = app.delegate.stage();
-        QMenu *menu = app.delegate.petMenu();
-        QCOMPARE(menu->actions().at(item)->text(), QString::fromUtf8(QTest::currentDataTag()));
-        menu->actions().at(item)->trigger();
-        QVERIFY((app.delegate.controller()->scene() == PetScene{.origin = {1200, 40}}));
+        QMenu *menu = tray ? app.delegate.trayMenu() : app.delegate.petMenu();
+        menu->popup(QPoint(10, 10));
+        QCOMPARE(app.delegate.controller()->menuPauseStarted(), std::optional(app.now));
+        QAction *action = menu->actions().at(item);
+        QCOMPARE(action->text(), QString::fromUtf8(QTest::currentDataTag()));
+        menu->hide();
+        action->trigger();
+        QVERIFY(!app.delegate.controller()->menuPauseStarted());
+        QVERIFY(
+            (app.delegate.controller()->scene() == PetScene{.origin = {1200, 40}, .greeting = {}}));
         QCoreApplication::processEvents();
         QCOMPARE(app.delegate.controller()->scene().view, view);
         if (item == 0) { // the card sits where the controller put it, the shadow around it
+            GreetingBubble *bubble = app.delegate.stage()->greetingBubble();
             const QPoint topLeft = ScreenGeometry::windowTopLeft({1245 - 10, 234 - 10}, 66);
-            QCOMPARE(stage->greetingBubble()->geometry(), QRect(topLeft, QSize(130, 66)));
-            QVERIFY(stage->greetingBubble()->isVisible());
-        }
-    }
-
-    void openMenusPauseThePet()
-    {
-        App app;
-        QVERIFY(app.delegate.applicationDidFinishLaunching());
-        for (QMenu *menu : {app.delegate.petMenu(), app.delegate.trayMenu()}) {
-            menu->popup(QPoint(10, 10));
-            QCOMPARE(app.delegate.controller()->menuPauseStarted(), std::optional(app.now));
-            menu->hide();
-            QVERIFY(!app.delegate.controller()->menuPauseStarted());
+            QCOMPARE(bubble->geometry(), QRect(topLeft, QSize(130, 66)));
+            QVERIFY(bubble->isVisible());
         }
     }
 
@@ -205,36 +169,12 @@ private Q_SLOTS:
         QCOMPARE(image.size(), QSize(side, side));
         QCOMPARE(qAlpha(image.pixel(0, 0)), 0);
         int glyph = 0, badge = 0;
-        for (int y = 0; y < side; ++y)
-            for (int x = 0; x < side; ++x) {
-                const QColor c = image.pixelColor(x, y);
-                glyph += c.alpha() == 255 && c.lightness() > 200;
-                badge += c.alpha() == 255 && c.green() > c.red() + 40 && c.lightness() < 120;
-            }
-        QVERIFY2(glyph > side * side / 12 && badge > side * side / 4,
-                 qPrintable(QString("glyph %1, badge %2").arg(glyph).arg(badge)));
-    }
-
-    // The stage shows what the controller decides, and in the steady state touches nothing.
-    void theWindowFollowsTheController()
-    {
-        App app;
-        QVERIFY(app.delegate.applicationDidFinishLaunching());
-        PetStage *stage = app.delegate.stage();
-        app.runUntil(1000 + 7); // the launch nap
-        QCOMPARE(app.window()->contentView(), stage->idleView());
-        EventCounter idleShown(stage->idleView(), QEvent::Show);
-        EventCounter walkingShown(stage->walkingView(), QEvent::Show);
-        EventCounter moves(app.window(), QEvent::Move);
-        app.runUntil(1000 + 26);
-        QCOMPARE(idleShown.count + moves.count, 0);
-        app.runUntil(1000 + 31); // out and turning back
-        QCOMPARE(walkingShown.count, 1);
-        QVERIFY(moves.count > 0);
-        QCOMPARE(app.window()->origin(), app.delegate.controller()->scene().origin);
-
-        QTest::mouseClick(app.window(), Qt::LeftButton, {}, QPoint(100, 100));
-        QCOMPARE(app.window()->contentView(), stage->happyView());
+        for (int i = 0; i < side * side; ++i) {
+            const QColor c = image.pixelColor(i % side, i / side);
+            glyph += c.alpha() == 255 && c.lightness() > 200;
+            badge += c.alpha() == 255 && c.green() > c.red() + 40 && c.lightness() < 120;
+        }
+        QVERIFY(glyph > side * side / 12 && badge > side * side / 4);
     }
 };
 

@@ -11,10 +11,15 @@ namespace {
 
 constexpr double tick = 1.0 / 30;
 const QString movement = QStringLiteral("Pimlo movement:");
+const Rect screen = makeRect(0, 0, 1440, 875);
 
-bool near(Point a, Point b)
+// Equal but for rounding: the same view, actions and places.
+bool alike(const PetScene &a, const PetScene &b)
 {
-    return qAbs(a.x - b.x) < 1e-6 && qAbs(a.y - b.y) < 1e-6;
+    const auto near = [](Point p, Point q) { return qAbs(p.x - q.x) + qAbs(p.y - q.y) < 1e-6; };
+    return a.view == b.view && qAbs(a.actionTime - b.actionTime) < 1e-6 &&
+           near(a.origin, b.origin) && a.greeting.has_value() == b.greeting.has_value() &&
+           near(a.greeting.value_or(Point{}), b.greeting.value_or(Point{}));
 }
 
 // A pet at home at (1200, 40) on a 1440 × 875 screen, with a clock the test owns.
@@ -25,15 +30,12 @@ struct Pet
     int presented = 0;
     PetController controller;
 
-    Pet() : controller({1200, 40}, seams()) {}
-    PetController::Seams seams()
+    Pet()
+        : controller({1200, 40}, {.clock = [this] { return now; },
+                                  .visibleFrame = [] { return std::optional(screen); },
+                                  .isChatOpen = [this] { return chatOpen; },
+                                  .present = [this](const PetScene &) { ++presented; }})
     {
-        PetController::Seams s;
-        s.clock = [this] { return now; };
-        s.visibleFrame = [] { return std::optional(makeRect(0, 0, 1440, 875)); };
-        s.isChatOpen = [this] { return chatOpen; };
-        s.present = [this](const PetScene &) { ++presented; };
-        return s;
     }
     // Ticks at 30 Hz until the given time.
     void runUntil(double end)
@@ -47,11 +49,6 @@ struct Pet
     {
         now = t;
         controller.updateMotion();
-    }
-    void click()
-    {
-        controller.pressBegan();
-        controller.pressEnded(false);
     }
     const PetScene &scene() const { return controller.scene(); }
     const WalkMotion &motion() const { return controller.motion(); }
@@ -70,35 +67,20 @@ private Q_SLOTS:
         Pet pet;
         pet.runUntil(1000 + 19.99);
         QCOMPARE(pet.presented, 0); // a resting pet asks nothing of the windows
-        pet.runUntil(1000 + 20.1);
+        pet.runUntil(1000 + 21);
         QCOMPARE(pet.scene().view, View::walking);
-        QCOMPARE(pet.scene().direction, -1);
-        QVERIFY(pet.scene().origin.x < 1200);
+        const double gait = pet.controller.walkingTime();
+        pet.tickAt(pet.now + 2.0); // a tick two seconds late moves the gait by 0.1 s only
+        QCOMPARE(pet.scene().stepTime, gait + 0.1);
         pet.runUntil(1000 + 35);
         QCOMPARE(pet.scene().view, View::idle);
         QCOMPARE(pet.scene().origin, (Point{1200, 40}));
+        QVERIFY(pet.controller.walkingTime() > 8); // the turn kept the gait going
         QCOMPARE(log.lines(movement),
                  QStringList({"Pimlo movement: outward x=1198.7 home=1200.0 direction=-1",
                               "Pimlo movement: returning x=1040.0 home=1200.0 direction=1",
                               "Pimlo movement: idle x=1200.0 home=1200.0 direction=1"}));
-    }
-
-    void gaitTime()
-    {
-        Pet pet;
-        pet.runUntil(1000 + 21);
-        const double before = pet.controller.walkingTime();
-        QVERIFY(before > 0.9 && before < 1.1);
-        pet.tickAt(pet.now + 2.0); // a tick two seconds late
-        QCOMPARE(pet.controller.walkingTime(), before + 0.1);
-        QCOMPARE(pet.scene().stepTime, pet.controller.walkingTime());
-
-        // The turn does not reset the gait; the next trip starts it from zero.
-        pet.runUntil(pet.now + 5);
-        QCOMPARE(pet.motion().phase, Phase::returning);
-        QVERIFY(pet.controller.walkingTime() > 5);
-        pet.runUntil(pet.now + 25);
-        while (pet.motion().phase == Phase::idle)
+        while (pet.motion().phase == Phase::idle) // the next trip starts its gait from zero
             pet.tickAt(pet.now + tick);
         QVERIFY(pet.controller.walkingTime() <= tick + 1e-9);
     }
@@ -122,27 +104,30 @@ private Q_SLOTS:
         pet.tickAt(start + duration - 0.01);
         QCOMPARE(pet.scene().view, view);
         QCOMPARE(pet.scene().actionTime, duration - 0.01);
-        QCOMPARE(pet.scene().origin, spot);
         pet.tickAt(start + duration);
         QCOMPARE(pet.scene().view, View::idle);
         QVERIFY(!pet.controller.happyStarted() && !pet.controller.sleepStarted());
-        QCOMPARE(pet.motion().nextDeparture(), start + duration + 20);
+        QCOMPARE(pet.motion().nextDeparture(), start + duration + 20); // then it walks home
         QCOMPARE(pet.scene().origin, spot);
     }
 
-    void click_data()
+    void press_data()
     {
         QTest::addColumn<bool>("asleep");
         QTest::addColumn<bool>("chatOpen");
+        QTest::addColumn<bool>("dragged");
         QTest::addColumn<View>("view");
-        QTest::newRow("awake: petted") << false << false << View::happy;
-        QTest::newRow("asleep: woken, not petted") << true << false << View::idle;
-        QTest::newRow("chat open: nothing plays") << false << true << View::idle;
+        QTest::newRow("click: petted") << false << false << false << View::happy;
+        QTest::newRow("click when asleep: woken, not petted")
+            << true << false << false << View::idle;
+        QTest::newRow("click, chat open: nothing plays") << false << true << false << View::idle;
+        QTest::newRow("drag when asleep: awake for good") << true << false << true << View::idle;
     }
-    void click()
+    void press()
     {
         QFETCH(bool, asleep);
         QFETCH(bool, chatOpen);
+        QFETCH(bool, dragged);
         QFETCH(View, view);
         Pet pet;
         if (asleep)
@@ -150,44 +135,18 @@ private Q_SLOTS:
         pet.runUntil(1000 + 1);
         pet.chatOpen = chatOpen;
         const WalkMotion before = pet.motion();
-        pet.click();
+        pet.controller.pressBegan();
+        if (dragged)
+            pet.controller.dragMoved({260, 80}, screen);
+        pet.controller.pressEnded(dragged);
+        pet.runUntil(pet.now + (view == View::idle ? 6 : 0));
         QCOMPARE(pet.scene().view, view);
         QCOMPARE(pet.controller.happyStarted().has_value(), view == View::happy);
         QVERIFY(!pet.controller.sleepStarted());
         if (!asleep) // a click is no drag: the walk is as it was
             QCOMPARE(pet.motion(), before);
-    }
-
-    void pettingAWalkingPetLeavesItToWalkHomeLater()
-    {
-        StderrCapture log;
-        Pet pet;
-        pet.runUntil(1000 + 22);
-        const Point spot = pet.scene().origin;
-        pet.click();
-        const double clicked = pet.now;
-        pet.runUntil(clicked + 1.7);
-        QCOMPARE(pet.scene().view, View::idle);
-        QCOMPARE(pet.scene().origin, spot);
-        pet.runUntil(clicked + 1.6 + 20.1);
-        QCOMPARE(pet.motion().phase, Phase::returning);
-        QCOMPARE(pet.scene().direction, 1);
-        QCOMPARE(log.lines(movement).size(), 2);
-    }
-
-    void draggingASleepingPetEndsTheSleepForGood()
-    {
-        Pet pet;
-        pet.controller.playSleep();
-        pet.controller.pressBegan();
-        pet.controller.dragMoved({260, 80}, makeRect(0, 0, 1440, 875));
-        QCOMPARE(pet.scene().origin, (Point{260, 80}));
-        pet.controller.pressEnded(true);
-        pet.runUntil(pet.now + 6);
-        QCOMPARE(pet.scene().view, View::idle);
-        QVERIFY(!pet.controller.sleepStarted());
-        QCOMPARE(pet.motion().home, (Point{260, 80})); // the drop point is the new home
-        QCOMPARE(pet.motion().nextDeparture(), 1000 + 20.0);
+        if (dragged) // the drop point is the new home
+            QCOMPARE(pet.scene().origin, pet.motion().home);
     }
 
     void launchNap_data()
@@ -252,12 +211,7 @@ private Q_SLOTS:
         for (int i = 0; i < 30 * 30; ++i) {
             pet.tickAt(pet.now + tick);
             twin.tickAt(twin.now + tick);
-            const PetScene &a = pet.scene(), &b = twin.scene();
-            QCOMPARE(a.view, b.view);
-            QCOMPARE(a.greeting.has_value(), b.greeting.has_value());
-            QVERIFY(near(a.origin, b.origin) &&
-                    near(a.greeting.value_or(Point{}), b.greeting.value_or(Point{})));
-            QVERIFY(qAbs(a.actionTime - b.actionTime) < 1e-6);
+            QVERIFY(alike(pet.scene(), twin.scene()));
         }
         QVERIFY(qAbs(pet.motion().nextDeparture() - twin.motion().nextDeparture() - 60) < 1e-6);
     }
@@ -267,7 +221,6 @@ private Q_SLOTS:
         QTest::addColumn<Point>("pet");
         QTest::addColumn<Rect>("visibleFrame");
         QTest::addColumn<Point>("bubble");
-        const Rect screen = makeRect(0, 0, 1440, 875);
         QTest::newRow("start origin") << Point{1200, 40} << screen << Point{1245, 234};
         QTest::newRow("left edge") << Point{0, 40} << screen << Point{45, 234};
         QTest::newRow("right edge") << Point{1240, 40} << screen << Point{1285, 234};
@@ -302,7 +255,7 @@ private Q_SLOTS:
         pet.runUntil(1000 + 3);
         pet.controller.showGreeting(); // again: three more seconds from now
         pet.controller.pressBegan();   // carried along by a drag at once
-        pet.controller.dragMoved({700, 100}, makeRect(0, 0, 1440, 875));
+        pet.controller.dragMoved({700, 100}, screen);
         QCOMPARE(pet.scene().greeting, std::optional(Point{745, 294}));
         pet.controller.pressEnded(true);
         pet.runUntil(1000 + 5.99);
