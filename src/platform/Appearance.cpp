@@ -32,8 +32,8 @@ Appearance::Appearance(QObject *parent) : QObject(parent)
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return;
-    QDBusMessage read = QDBusMessage::createMethodCall(portalService, portalPath,
-                                                       settingsInterface, QStringLiteral("Read"));
+    QDBusMessage read = QDBusMessage::createMethodCall(portalService, portalPath, settingsInterface,
+                                                       QStringLiteral("Read"));
     read << appearanceGroup << colorSchemeKey;
     read.setAutoStartService(false);
     const QDBusMessage reply = bus.call(read, QDBus::Block, portalTimeoutMs);

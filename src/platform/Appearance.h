@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QObject>
 #include <QDBusVariant>
+#include <QObject>
 #include <QVariant>
 
 namespace pimlo {

@@ -8,7 +8,10 @@
 namespace pimlo {
 namespace {
 
-QColor grey(double white) { return QColor::fromRgbF(white, white, white); }
+QColor grey(double white)
+{
+    return QColor::fromRgbF(white, white, white);
+}
 QColor withAlpha(QColor colour, double alpha)
 {
     colour.setAlphaF(alpha);
@@ -45,13 +48,18 @@ ChatStyle ChatStyle::make(bool dark, const QPalette &system, double desktopFontP
     return s;
 }
 
-ChatStyle ChatStyle::current()
+Appearance &ChatStyle::appearance()
 {
     static Appearance *appearance = new Appearance(qApp);
+    return *appearance;
+}
+
+ChatStyle ChatStyle::current()
+{
     const QFont desktop = QApplication::font();
-    const double pixels = desktop.pixelSize() > 0 ? desktop.pixelSize()
-                                                  : QFontInfo(desktop).pixelSize();
-    return make(appearance->dark(), QApplication::palette(), pixels);
+    const double pixels =
+        desktop.pixelSize() > 0 ? desktop.pixelSize() : QFontInfo(desktop).pixelSize();
+    return make(appearance().dark(), QApplication::palette(), pixels);
 }
 
 QFont ChatStyle::font(double pixels, QFont::Weight weight) const
