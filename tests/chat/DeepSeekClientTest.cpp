@@ -66,6 +66,9 @@ private Q_SLOTS:
             QFAIL("invalid UTF-8 became a ChatFailure");
         } catch (const std::exception &) {
         }
+        // A line break in a stored key would inject a header.
+        QVERIFY_THROWS_EXCEPTION(ChatFailure,
+                                 DeepSeekClient::request({}, "sk-a\r\nX-Evil: 1", "m"));
     }
 
     void endpoint_data()

@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cstdlib>
 #include <optional>
 
@@ -97,6 +98,11 @@ std::string DeepSeekClient::endpoint()
 HttpRequest DeepSeekClient::request(const std::vector<APIMessage> &messages, const std::string &key,
                                     const std::string &model)
 {
+    // A key stored by another tool could carry a line break into the request's headers.
+    if (std::any_of(key.begin(), key.end(),
+                    [](unsigned char c) { return c < 0x20 || c == 0x7f; }))
+        throw ChatFailure(invalidKey);
+
     nlohmann::ordered_json body;
     body["model"] = model;
     auto wireMessages = nlohmann::ordered_json::array();
