@@ -145,6 +145,71 @@ private Q_SLOTS:
             }
         }
     }
+
+    void aDay_data()
+    {
+        QTest::addColumn<unsigned>("seed");
+        for (const unsigned seed : {5u, 2024u})
+            QTest::addRow("seed %u", seed) << seed;
+    }
+
+    // 24 hours of ticks at 30 Hz, driven as the pet's owner does: no ticks while held, paused,
+    // playing or chatting. The pet stays on the frame, is home within a rest and a trip of any
+    // change, and never rests longer than a rest where it has room to walk.
+    void aDay()
+    {
+        QFETCH(unsigned, seed);
+        Inputs in{std::mt19937(seed)};
+        const double tick = 1 / 30.0;
+        const double homeWithin =
+            WalkMotion::restDuration + 2 * WalkMotion::maxDistance / WalkMotion::speed + 1;
+        const double roomToWalk = WalkMotion::petSize + 48; // one side has the preferred 24
+        Rect frame = makeRect(0, 0, 1440, 900);
+        double now = 0, changed = 0, wasHome = 0, wasMoving = 0;
+        WalkMotion m({1200, 40}, now);
+        double next = 0;
+        for (int ticks = 0; ticks < 24 * 3600 * 30; ++ticks) {
+            m.tick(now += tick, frame);
+            if (m.phase == WalkMotion::Phase::idle && m.position == m.home)
+                wasHome = now;
+            if (m.phase != WalkMotion::Phase::idle)
+                wasMoving = now;
+            const char *error = fault(m, &frame);
+            if (!error && now - std::max(wasHome, changed) > homeWithin)
+                error = "not home";
+            if (!error && frame.size.width >= roomToWalk &&
+                now - std::max(wasMoving, changed) > WalkMotion::restDuration + 2 * tick)
+                error = "rests too long";
+            if (error)
+                QFAIL(qPrintable(QString("%1 s: %2").arg(now).arg(error)));
+            if (now < next)
+                continue;
+            const double op = in.uniform(0, 1);
+            if (op < 0.3) { // a drag to a new home, maybe off the frame
+                m.beginDrag(now);
+                Point to;
+                for (int moves = 1 + int(in.uniform(0, 30)); moves > 0; --moves) {
+                    to = {frame.minX() + in.uniform(-300, frame.size.width + 300),
+                          frame.minY() + in.uniform(-300, frame.size.height + 300)};
+                    m.drag(to, frame);
+                    now += in.uniform(0.01, 0.2);
+                }
+                m.endDrag(now);
+                QVERIFY(m.home == WalkMotion::clamped(to, frame) && m.position == m.home);
+            } else if (op < 0.55) { // a menu held open
+                const double pause = in.uniform(0, 120);
+                m.shiftClock(pause);
+                now += pause;
+            } else if (op < 0.75) { // an action played or a chat held open
+                now += in.chance(0.7) ? in.uniform(1, 6) : in.uniform(10, 900);
+                m.finishAction(now);
+            } else { // another screen, or the same one resized or rearranged
+                frame = in.frame();
+            }
+            changed = now;
+            next = now + in.uniform(0, 300);
+        }
+    }
 };
 
 QTEST_APPLESS_MAIN(WalkMotionPropertyTest)
