@@ -1,6 +1,7 @@
 #include "AppDelegate.h"
 
 #include "app/ActionMenu.h"
+#include "chat/window/ChatWindowController.h"
 #include "platform/Log.h"
 
 #include <QApplication>
@@ -47,6 +48,8 @@ bool AppDelegate::applicationDidFinishLaunching()
     m_stage->window()->actionMenu = m_petMenu.get();
     // A freshly started pet dozes off once, unless the user got to it first.
     m_controller->scheduleLaunchNap();
+    if (wantsChatAtLaunch(QCoreApplication::arguments().mid(1)))
+        defer([this] { showChat(); });
 
     const qreal ratio = idleImage.devicePixelRatio();
     logLine(QStringLiteral("Pimlo idle animation ready: window=200x200, transparent=true, "
@@ -62,6 +65,7 @@ void AppDelegate::startMotion(Point home)
     PetController::Seams seams;
     seams.clock = m_environment.clock;
     seams.visibleFrame = [this] { return currentVisibleFrame(); };
+    seams.isChatOpen = [this] { return m_chatController && m_chatController->isOpen(); };
     seams.present = [stage = m_stage.get()](const PetScene &scene) { stage->apply(scene); };
     m_controller = std::make_unique<PetController>(home, std::move(seams));
 
@@ -93,10 +97,10 @@ void AppDelegate::startMotion(Point home)
 std::unique_ptr<QMenu> AppDelegate::makeActionMenu()
 {
     auto menu = std::make_unique<ActionMenu>(ActionMenu::Commands{
-        .greet = [this] { defer(&PetController::showGreeting); },
-        .happy = [this] { defer(&PetController::playHappy); },
-        .sleep = [this] { defer(&PetController::playSleep); },
-        .chat = [] {},
+        .greet = [this] { defer([this] { m_controller->showGreeting(); }); },
+        .happy = [this] { defer([this] { m_controller->playHappy(); }); },
+        .sleep = [this] { defer([this] { m_controller->playSleep(); }); },
+        .chat = [this] { defer([this] { showChat(); }); },
         .quit = [this] { quit(); },
     });
     connect(menu.get(), &QMenu::aboutToShow, this, [this] { m_controller->menuWillOpen(); });
@@ -104,10 +108,28 @@ std::unique_ptr<QMenu> AppDelegate::makeActionMenu()
     return menu;
 }
 
-void AppDelegate::defer(void (PetController::*command)())
+void AppDelegate::defer(std::function<void()> command)
 {
-    QMetaObject::invokeMethod(
-        this, [this, command] { (m_controller.get()->*command)(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, std::move(command), Qt::QueuedConnection);
+}
+
+void AppDelegate::showChat()
+{
+    if (!m_chatController) {
+        m_chatController = std::make_unique<ChatWindowController>();
+        QPointer<AppDelegate> self(this);
+        m_chatController->setOnClose([self] {
+            if (self)
+                self->m_controller->finishAction(self->m_environment.clock());
+        });
+    }
+    m_controller->finishAction(m_environment.clock());
+    m_chatController->present();
+}
+
+bool AppDelegate::wantsChatAtLaunch(const QStringList &arguments)
+{
+    return arguments.contains(QStringLiteral("--show-chat"));
 }
 
 std::optional<Rect> AppDelegate::currentVisibleFrame() const
@@ -125,6 +147,9 @@ void AppDelegate::applicationWillTerminate()
     if (m_terminated)
         return;
     m_terminated = true;
+    // A reply still in flight is cancelled before any window goes away.
+    if (m_chatController)
+        m_chatController->model().shutdown();
     if (m_movementTimer) {
         m_movementTimer->stop();
         m_movementTimer.reset();

@@ -11,11 +11,14 @@
 
 #include <QMenu>
 #include <QObject>
+#include <QStringList>
 #include <QTimer>
 #include <memory>
 #include <optional>
 
 namespace pimlo {
+
+class ChatWindowController;
 
 // What the app takes from its surroundings; tests replace the parts they drive.
 struct AppEnvironment
@@ -28,7 +31,7 @@ struct AppEnvironment
 
 // Launches the pet, wires its pieces together and tears them down in order: the stage (window,
 // views and greeting bubble), the controller that decides what they show, the motion timer, the
-// two action menus and the tray icon.
+// two action menus, the tray icon and the chat window.
 class AppDelegate final : public QObject
 {
     Q_OBJECT
@@ -54,6 +57,11 @@ public:
 
     // A new menu of the pet's commands; while it is open the pet's clocks stand still.
     std::unique_ptr<QMenu> makeActionMenu();
+    // Opens the chat window, the same one with the same conversation every time; the pet stops
+    // what it is doing and stands still until the window closes.
+    void showChat();
+    // Whether the launch arguments (after the program name) ask for the chat window.
+    static bool wantsChatAtLaunch(const QStringList &arguments);
 
     PetStage *stage() const { return m_stage.get(); }
     PetController *controller() const { return m_controller.get(); }
@@ -62,15 +70,18 @@ public:
     QMenu *petMenu() const { return m_petMenu.get(); }
     QMenu *trayMenu() const { return m_trayMenu.get(); }
     TrayIcon *trayIcon() const { return m_trayIcon.get(); }
+    ChatWindowController *chatController() const { return m_chatController.get(); }
 
 private:
     void startMotion(Point home);
     std::optional<Rect> currentVisibleFrame() const;
     // Runs a menu command once the menu has closed, on the event loop; dropped if the delegate is
     // gone by then.
-    void defer(void (PetController::*command)());
+    void defer(std::function<void()> command);
 
     AppEnvironment m_environment;
+    // Made on the first chat request, kept to the end, and destroyed last.
+    std::unique_ptr<ChatWindowController> m_chatController;
     std::unique_ptr<MainMenu> m_mainMenu;
     std::unique_ptr<PetStage> m_stage;
     std::unique_ptr<PetController> m_controller;
