@@ -25,10 +25,10 @@ def screen_size():
 class Pimlo:
     """One running pimlo process with its stderr collected in a file."""
 
-    def __init__(self, executable=PIMLO, args=()):
+    def __init__(self, executable=PIMLO, args=(), env=None):
         self.log = tempfile.NamedTemporaryFile("w+", prefix="pimlo-", suffix=".log")
         self.process = subprocess.Popen([executable, *args], stdout=subprocess.DEVNULL,
-                                        stderr=self.log)
+                                        stderr=self.log, env=env)
 
     def lines(self):
         with open(self.log.name) as f:
