@@ -65,7 +65,11 @@ void fill(ChatModel &model)
     for (int i = 0; i < 500; i += 2) {
         model.setDraft(line);
         model.send();
-        QTest::qWaitFor([&] { return !model.busy(); }, 5000);
+        // Numbers for a shorter conversation than claimed would be wrong, not just slow.
+        if (!QTest::qWaitFor([&] { return !model.busy(); }, 5000)) {
+            std::fprintf(stderr, "pimlo-bench-chat-window: reply %d did not arrive\n", i / 2);
+            std::exit(1);
+        }
     }
 }
 
@@ -87,7 +91,10 @@ int main(int argc, char **argv)
     timer.start();
     ChatWindowController controller(std::move(model));
     controller.present();
-    QTest::qWaitForWindowExposed(controller.window());
+    if (!QTest::qWaitForWindowExposed(controller.window())) {
+        std::fprintf(stderr, "pimlo-bench-chat-window: the window was never exposed\n");
+        return 1;
+    }
     QCoreApplication::processEvents();
     const double firstShowMs = timer.nsecsElapsed() / 1e6;
     QTest::qWait(500);

@@ -72,13 +72,20 @@ int main(int argc, char **argv)
             chat.setDraft(QString::fromUtf8(pair[0]));
             chat.send();
             const qsizetype before = chat.lines().size();
-            QTest::qWaitFor([&] { return chat.lines().size() > before; });
+            // A shot of the wrong state must not pass for the right one.
+            if (!QTest::qWaitFor([&] { return chat.lines().size() > before; })) {
+                std::fprintf(stderr, "pimlo-chat-shot: no reply arrived\n");
+                return 1;
+            }
         }
         if (state == QLatin1String("banner") || state == QLatin1String("busy")) {
             chat.setDraft(QStringLiteral("再讲一个？"));
             chat.send();
-            if (state == QLatin1String("banner"))
-                QTest::qWaitFor([&] { return chat.error().has_value(); });
+            if (state == QLatin1String("banner") &&
+                !QTest::qWaitFor([&] { return chat.error().has_value(); })) {
+                std::fprintf(stderr, "pimlo-chat-shot: the error banner did not appear\n");
+                return 1;
+            }
         }
     }
     if (state == QLatin1String("settings"))
