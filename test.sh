@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Pimlo and runs every test: unit tests, integration tests
 # against real local servers and a private keyring, the decode fuzzer for a bounded time, the
-# desktop end-to-end tests under Xvfb, and the chat model's tests under AddressSanitizer.
+# desktop end-to-end tests under Xvfb, and the unit and integration tests again under
+# AddressSanitizer and UndefinedBehaviorSanitizer.
 # Extra arguments go to the main ctest run (for example -L unit or -R IdlePetView).
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -13,9 +14,14 @@ cmake --preset default >/dev/null
 cmake --build --preset default -j"$jobs"
 ctest --preset default -j"$jobs" "$@"
 
-# The reply job outliving its model is checked under AddressSanitizer; only that test is built.
+# The unit and integration tests again with AddressSanitizer and UndefinedBehaviorSanitizer; only
+# their targets are built (a test named Target.mode runs Target). Undefined behaviour fails the
+# test instead of only printing a line; LeakSanitizer runs too and needs no suppressions.
 if [ $# -eq 0 ]; then
   cmake --preset asan >/dev/null
-  cmake --build --preset asan -j"$jobs" --target ChatModelTest
-  ctest --preset asan -R '^ChatModelTest$'
+  sanitized='unit|integration'
+  mapfile -t targets < <(ctest --preset asan -N -L "$sanitized" |
+    sed -n 's/^ *Test *#[0-9]*: \([^.]*\).*/\1/p' | sort -u)
+  cmake --build --preset asan -j"$jobs" --target "${targets[@]}"
+  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest --preset asan -j"$jobs" -L "$sanitized"
 fi
