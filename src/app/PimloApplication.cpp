@@ -1,33 +1,149 @@
 #include "PimloApplication.h"
 
+#include "app/Autostart.h"
+#include "app/CommandLine.h"
+#include "app/SingleInstance.h"
+#include "app/StartupCheck.h"
 #include "platform/DisplaySession.h"
 #include "platform/TerminationSignals.h"
 
 #include <QApplication>
+#include <QStandardPaths>
+#include <QTimer>
+#include <cstdio>
+#include <unistd.h>
 
 namespace pimlo {
+namespace {
 
-int runPimlo(int argc, char **argv, AppEnvironment environment)
+void printLine(std::FILE *stream, const QString &line)
 {
-    DisplaySession::preferX11();
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Pimlo"));
-    QApplication::setOrganizationName(QStringLiteral("Pimlo"));
-    // The pet lives on with no regular window open.
-    QApplication::setQuitOnLastWindowClosed(false);
+    std::fputs((line + u'\n').toUtf8().constData(), stream);
+    std::fflush(stream);
+}
+
+void describeApplication()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Pimlo"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Pimlo"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PIMLO_VERSION));
+}
+
+// Everything but the pet itself: help, version, autostart, the check and argument errors.
+int runCommand(const CommandLine::Decision &decision, std::optional<X11Probe::Result> x11)
+{
+    switch (decision.action) {
+    case CommandLine::Action::Help:
+        std::fputs(CommandLine::helpText().toUtf8().constData(), stdout);
+        return 0;
+    case CommandLine::Action::Version:
+        printLine(stdout, CommandLine::versionText());
+        return 0;
+    case CommandLine::Action::Autostart:
+        return Autostart::apply(decision.autostartOn);
+    case CommandLine::Action::Check:
+        return StartupCheck::report(StartupCheck::gather(x11));
+    case CommandLine::Action::Error:
+        printLine(stderr, decision.error);
+        return 2;
+    case CommandLine::Action::Run:
+        break;
+    }
+    return 0;
+}
+
+// Whether Qt will run on X11, whose display can be asked before the application object exists.
+bool usesX11(const QStringList &arguments)
+{
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    return (platform.isEmpty() || platform.startsWith("xcb")) &&
+           !arguments.contains(QStringLiteral("-platform")) &&
+           !arguments.contains(QStringLiteral("--platform"));
+}
+
+int runPet(AppEnvironment environment, std::optional<X11Probe::Result> x11)
+{
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
+    SingleInstance instance(SingleInstance::serverName(
+        ::getuid(), qEnvironmentVariable("DISPLAY"),
+        QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)));
+    switch (instance.acquire(arguments)) {
+    case SingleInstance::Role::HandedOver:
+        printLine(stdout, AppDelegate::wantsChatAtLaunch(arguments)
+                              ? QStringLiteral("Pimlo 已经在这个桌面上了，已请它打开聊天窗口。")
+                              : QStringLiteral("Pimlo 已经在这个桌面上了。"));
+        return 0;
+    case SingleInstance::Role::NoAnswer:
+        printLine(stderr, QStringLiteral("pimlo：这个桌面上已经有一只 Pimlo，但它没有回应。"));
+        return 1;
+    case SingleInstance::Role::Pet:
+        break;
+    }
 
     AppDelegate delegate(std::move(environment));
     TerminationSignals terminationSignals;
     QObject::connect(&terminationSignals, &TerminationSignals::terminationRequested, &delegate,
                      &AppDelegate::quit);
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate,
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, &delegate,
                      &AppDelegate::applicationWillTerminate);
+    QObject::connect(&instance, &SingleInstance::argumentsReceived, &delegate,
+                     [&delegate](const QStringList &handedOver) {
+                         if (AppDelegate::wantsChatAtLaunch(handedOver))
+                             delegate.showChat();
+                     });
 
     if (!delegate.applicationDidFinishLaunching()) {
         delegate.applicationWillTerminate();
         return 1;
     }
+    // From the event loop, after launch: the session bus calls need not delay the pet's window.
+    QTimer::singleShot(0, &delegate, [x11] { StartupCheck::log(StartupCheck::gather(x11)); });
     return QApplication::exec();
+}
+
+} // namespace
+
+int runPimlo(int argc, char **argv, AppEnvironment environment)
+{
+    DisplaySession::preferX11();
+    QStringList rawArguments;
+    for (int i = 1; i < argc; ++i)
+        rawArguments << QString::fromLocal8Bit(argv[i]);
+
+    // Help, version and autostart need no display. Any other argument may be one of Qt's own
+    // options, which only the GUI application object takes out.
+    const CommandLine::Decision early = CommandLine::decide(rawArguments);
+    if (CommandLine::isConsoleOnly(early.action)) {
+        QCoreApplication app(argc, argv);
+        describeApplication();
+        return runCommand(early, std::nullopt);
+    }
+
+    std::optional<X11Probe::Result> x11;
+    if (usesX11(rawArguments)) {
+        x11 = X11Probe::probe();
+        // Qt would abort without a display; say why instead.
+        if (!x11->reachable) {
+            QCoreApplication app(argc, argv);
+            describeApplication();
+            if (early.action != CommandLine::Action::Run)
+                return runCommand(early, x11);
+            const StartupCheck::Facts facts{.x11 = x11};
+            printLine(stderr, StartupCheck::advice(StartupCheck::Finding::NoDisplay, facts));
+            return 1;
+        }
+    }
+
+    QApplication app(argc, argv);
+    describeApplication();
+    // The pet lives on with no regular window open.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    const CommandLine::Decision decision =
+        CommandLine::decide(QCoreApplication::arguments().mid(1));
+    if (decision.action != CommandLine::Action::Run)
+        return runCommand(decision, x11);
+    return runPet(std::move(environment), x11);
 }
 
 } // namespace pimlo
