@@ -20,8 +20,7 @@ NO_SECRETS_BUS = """<busconfig><type>session</type><listen>unix:tmpdir=/tmp</lis
 <allow own="*"/></policy></busconfig>"""
 
 
-def environ(**changes):
-    """This environment with changes; a variable set to None is removed."""
+def environ(**changes):  # a variable set to None is removed
     return {k: v for k, v in {**os.environ, **changes}.items() if v is not None}
 
 
@@ -38,7 +37,6 @@ def wait_for(predicate, timeout=10):
 
 
 def owners(name):
-    """The processes of the visible windows with this name."""
     out = subprocess.run(["xdotool", "search", "--all", "--onlyvisible", "--name", name,
                           "getwindowpid", "%@"], capture_output=True, text=True).stdout
     return {int(pid) for pid in out.split()}
