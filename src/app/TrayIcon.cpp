@@ -1,7 +1,6 @@
 #include "TrayIcon.h"
 
 #include "app/TrayBadge.h"
-#include "platform/Log.h"
 
 #include <QCursor>
 #include <QMenu>
@@ -21,9 +20,8 @@ TrayIcon::TrayIcon(QMenu &menu) : m_menu(&menu), m_icon(std::make_unique<QSystem
                     m_menu->popup(QCursor::pos());
             });
 
-    // Shown also without a tray: Qt docks it into one that starts later.
-    if (!QSystemTrayIcon::isSystemTrayAvailable())
-        logLine("Pimlo: no system tray; the commands are on the pet's right-click menu");
+    // Shown also without a tray (the startup check says so once): Qt docks it into one that
+    // starts later.
     m_icon->show();
 }
 
