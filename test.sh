@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Pimlo and runs every test: unit tests, integration tests
-# against real local servers and a private keyring, the decode fuzzer for a bounded time, the
-# desktop end-to-end tests under Xvfb, and the unit and integration tests again under
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# Installs what is missing, checks the formatting, builds Pimlo and runs every test: unit tests,
+# integration tests against real local servers and a private keyring, the decode fuzzer for a
+# bounded time, the desktop end-to-end tests under Xvfb, and the unit and integration tests again
+# under AddressSanitizer and UndefinedBehaviorSanitizer.
 # Extra arguments go to the main ctest run (for example -L unit or -R IdlePetView).
 set -euo pipefail
 cd "$(dirname "$0")"
 
 ./scripts/install-deps
 jobs=$(nproc)
+
+# Formatting first: it takes a second and needs no build.
+./scripts/check-format
 
 cmake --preset default >/dev/null
 cmake --build --preset default -j"$jobs"

@@ -51,10 +51,11 @@ QString graphemes(const QString &text, int n)
 QString lineText(int i)
 {
     static const QString pattern =
-        QStringLiteral("今天天气很好，我们一起去公园散步吧。你觉得怎么样？👨‍👩‍👧‍👦🇨🇳👍"
-                       "🏽"
-                       " "
-                       "Hello Pimlo, this is a plain ASCII sentence with a few words. ")
+        QStringLiteral(
+            "今天天气很好，我们一起去公园散步吧。你觉得怎么样？👨‍👩‍👧‍👦🇨🇳👍"
+            "🏽"
+            " "
+            "Hello Pimlo, this is a plain ASCII sentence with a few words. ")
             .repeated(4);
     QString text = graphemes(QStringLiteral("%1. ").arg(i) + pattern, lineCharacters);
     if (text.back().isSpace()) // the model trims what the user sends
@@ -106,11 +107,12 @@ void writeShots(const QString &dir)
     QDir().mkpath(dir);
     const std::vector<QString> texts = {
         QStringLiteral("你好呀！今天有点累，可以陪我聊聊吗？😊"),
-        QStringLiteral("当然可以 🌱 累的时候先深呼吸几次，喝口温水。想说说今天发生了什么吗？"
-                       "不管是工作上的小烦恼，还是生活里的琐事，我都在这里认真听你说。"
-                       "\n\n如果你愿意，我们也可以一起想想明天怎么安排得轻松一点。👨‍👩‍👧‍👦🇨🇳"
-                       "👍"
-                       "🏽"),
+        QStringLiteral(
+            "当然可以 🌱 累的时候先深呼吸几次，喝口温水。想说说今天发生了什么吗？"
+            "不管是工作上的小烦恼，还是生活里的琐事，我都在这里认真听你说。"
+            "\n\n如果你愿意，我们也可以一起想想明天怎么安排得轻松一点。👨‍👩‍👧‍👦🇨🇳"
+            "👍"
+            "🏽"),
         QStringLiteral("嗯"),
         QStringLiteral("这是一个很长的链接，看看它怎么换行："
                        "https://platform.deepseek.com/api_keys/aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"

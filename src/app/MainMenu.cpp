@@ -16,8 +16,8 @@ struct EditCommand
 };
 
 constexpr EditCommand editCommands[] = {
-    {"撤销", "undo", QKeySequence::Undo},   {"剪切", "cut", QKeySequence::Cut},
-    {"复制", "copy", QKeySequence::Copy},   {"粘贴", "paste", QKeySequence::Paste},
+    {"撤销", "undo", QKeySequence::Undo},           {"剪切", "cut", QKeySequence::Cut},
+    {"复制", "copy", QKeySequence::Copy},           {"粘贴", "paste", QKeySequence::Paste},
     {"全选", "selectAll", QKeySequence::SelectAll},
 };
 
@@ -47,6 +47,9 @@ MainMenu::MainMenu(std::function<void()> quit) : QMenuBar(nullptr)
     }
 }
 
-void MainMenu::attachShortcuts(QWidget &window) const { window.addAction(m_quit); }
+void MainMenu::attachShortcuts(QWidget &window) const
+{
+    window.addAction(m_quit);
+}
 
 } // namespace pimlo

@@ -1,3 +1,6 @@
 #include "app/PimloApplication.h"
 
-int main(int argc, char **argv) { return pimlo::runPimlo(argc, argv); }
+int main(int argc, char **argv)
+{
+    return pimlo::runPimlo(argc, argv);
+}

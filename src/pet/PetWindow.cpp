@@ -60,9 +60,9 @@ void PetWindow::orderFront()
 
 void PetWindow::mousePressEvent(QMouseEvent *event)
 {
-    const bool menuClick = event->button() == Qt::RightButton ||
-                           (event->button() == Qt::LeftButton &&
-                            event->modifiers().testFlag(Qt::ControlModifier));
+    const bool menuClick =
+        event->button() == Qt::RightButton ||
+        (event->button() == Qt::LeftButton && event->modifiers().testFlag(Qt::ControlModifier));
     if (menuClick) {
         if (actionMenu && m_contentView)
             actionMenu->popup(event->globalPosition().toPoint());

@@ -16,9 +16,8 @@ QByteArray forcedPlatform(const QByteArray &qtQpaPlatform, const QByteArray &xdg
 
 void preferX11()
 {
-    const QByteArray platform = forcedPlatform(qgetenv("QT_QPA_PLATFORM"),
-                                               qgetenv("XDG_SESSION_TYPE"),
-                                               qgetenv("WAYLAND_DISPLAY"));
+    const QByteArray platform = forcedPlatform(
+        qgetenv("QT_QPA_PLATFORM"), qgetenv("XDG_SESSION_TYPE"), qgetenv("WAYLAND_DISPLAY"));
     if (!platform.isEmpty())
         qputenv("QT_QPA_PLATFORM", platform);
 }

@@ -29,10 +29,16 @@ struct Rect
     double maxY() const { return origin.y + size.height; }
 
     // Minimum edges inclusive, maximum edges exclusive.
-    bool contains(Point p) const { return p.x >= minX() && p.x < maxX() && p.y >= minY() && p.y < maxY(); }
+    bool contains(Point p) const
+    {
+        return p.x >= minX() && p.x < maxX() && p.y >= minY() && p.y < maxY();
+    }
     friend bool operator==(const Rect &, const Rect &) = default;
 };
 
-inline Rect makeRect(double x, double y, double w, double h) { return Rect{{x, y}, {w, h}}; }
+inline Rect makeRect(double x, double y, double w, double h)
+{
+    return Rect{{x, y}, {w, h}};
+}
 
 } // namespace pimlo

@@ -16,7 +16,10 @@ double flipHeight()
     return g.y() + g.height();
 }
 
-Point toYUp(QPointF globalPoint) { return {globalPoint.x(), flipHeight() - globalPoint.y()}; }
+Point toYUp(QPointF globalPoint)
+{
+    return {globalPoint.x(), flipHeight() - globalPoint.y()};
+}
 
 Rect toYUp(const QRect &globalRect)
 {
@@ -26,7 +29,8 @@ Rect toYUp(const QRect &globalRect)
 
 QPoint windowTopLeft(Point origin, double windowHeight)
 {
-    return QPoint(int(std::lround(origin.x)), int(std::lround(flipHeight() - origin.y - windowHeight)));
+    return QPoint(int(std::lround(origin.x)),
+                  int(std::lround(flipHeight() - origin.y - windowHeight)));
 }
 
 Point windowOrigin(const QWidget &window)
@@ -35,7 +39,10 @@ Point windowOrigin(const QWidget &window)
     return {double(g.x()), flipHeight() - (g.y() + g.height())};
 }
 
-Rect visibleFrame(const QScreen &screen) { return toYUp(screen.availableGeometry()); }
+Rect visibleFrame(const QScreen &screen)
+{
+    return toYUp(screen.availableGeometry());
+}
 
 QScreen *screenContaining(Point p)
 {

@@ -30,7 +30,7 @@ TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent)
         }
         Q_EMIT terminationRequested();
     });
-    struct sigaction action {};
+    struct sigaction action = {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;

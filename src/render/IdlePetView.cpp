@@ -13,13 +13,15 @@ namespace {
 constexpr double lidRed = 0.88, lidGreen = 0.89, lidBlue = 0.89;
 const QRectF eyeOvals[] = {QRectF(79.5, 139.5, 16.8, 18), QRectF(104, 139.5, 16.8, 18)};
 
-double clamp01(double x) { return std::clamp(x, 0.0, 1.0); }
+double clamp01(double x)
+{
+    return std::clamp(x, 0.0, 1.0);
+}
 
 } // namespace
 
 IdlePetView::IdlePetView(QImage image, bool animate, Clock clock, QWidget *parent)
-    : QWidget(parent), m_image(std::move(image)), m_clock(std::move(clock)),
-      m_startTime(m_clock())
+    : QWidget(parent), m_image(std::move(image)), m_clock(std::move(clock)), m_startTime(m_clock())
 {
     PetCanvas::setUpView(*this);
     if (!animate)
@@ -54,7 +56,10 @@ double IdlePetView::breath(double t)
     return (1 - std::cos(2 * std::numbers::pi * t / breathPeriod)) / 2;
 }
 
-double IdlePetView::sway(double t) { return 0.023 * std::sin(2 * std::numbers::pi * t / loopLength); }
+double IdlePetView::sway(double t)
+{
+    return 0.023 * std::sin(2 * std::numbers::pi * t / loopLength);
+}
 
 int IdlePetView::frameIndex(double elapsed)
 {
@@ -136,8 +141,8 @@ void IdlePetView::buildCache()
     const QRectF canvasRect(0, 0, PetCanvas::size, PetCanvas::size);
     const QRect bounds = reach.intersected(canvasRect).toAlignedRect();
     // Canvas rows are y up; the widget's are y down.
-    m_cacheRect = QRectF(bounds.x(), PetCanvas::size - bounds.bottom() - 1, bounds.width(),
-                         bounds.height());
+    m_cacheRect =
+        QRectF(bounds.x(), PetCanvas::size - bounds.bottom() - 1, bounds.width(), bounds.height());
 
     const qreal ratio = m_image.devicePixelRatio();
     const QSize pixels(int(std::lround(bounds.width() * ratio)),

@@ -4,7 +4,10 @@
 
 namespace pimlo::PoseImages {
 
-qreal renderRatio(qreal screenRatio) { return screenRatio > 1.0 ? 2.0 : 1.0; }
+qreal renderRatio(qreal screenRatio)
+{
+    return screenRatio > 1.0 ? 2.0 : 1.0;
+}
 
 QImage load(const QString &name, qreal devicePixelRatio)
 {

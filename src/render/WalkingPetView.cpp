@@ -47,7 +47,10 @@ WalkingPetView::WalkingPetView(QImage image, QWidget *parent)
     PetCanvas::setUpView(*this);
 }
 
-void WalkingPetView::draw(QPainter &painter) const { drawStride(painter, stepTime, direction >= 1); }
+void WalkingPetView::draw(QPainter &painter) const
+{
+    drawStride(painter, stepTime, direction >= 1);
+}
 
 void WalkingPetView::drawStride(QPainter &painter, double time, bool mirrored) const
 {
@@ -115,10 +118,12 @@ int WalkingPetView::cachedStep(double stepTime)
     return step < 0 ? step + cachedSteps : step;
 }
 
-double WalkingPetView::cachedStepTime(int step) { return step * stridePeriod / cachedSteps; }
+double WalkingPetView::cachedStepTime(int step)
+{
+    return step * stridePeriod / cachedSteps;
+}
 
-const WalkingPetView::CachedFrame &WalkingPetView::cachedFrame(int step, bool mirrored,
-                                                               qreal ratio)
+const WalkingPetView::CachedFrame &WalkingPetView::cachedFrame(int step, bool mirrored, qreal ratio)
 {
     if (ratio != m_framesRatio) {
         m_frames = {};

@@ -99,8 +99,7 @@ HttpRequest DeepSeekClient::request(const std::vector<APIMessage> &messages, con
                                     const std::string &model)
 {
     // A key stored by another tool could carry a line break into the request's headers.
-    if (std::any_of(key.begin(), key.end(),
-                    [](unsigned char c) { return c < 0x20 || c == 0x7f; }))
+    if (std::any_of(key.begin(), key.end(), [](unsigned char c) { return c < 0x20 || c == 0x7f; }))
         throw ChatFailure(invalidKey);
 
     nlohmann::ordered_json body;
