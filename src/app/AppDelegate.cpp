@@ -47,7 +47,7 @@ bool AppDelegate::applicationDidFinishLaunching()
     m_petMenu = makeActionMenu();
     m_stage->window()->actionMenu = m_petMenu.get();
     // A freshly started pet dozes off once, unless the user got to it first.
-    m_controller->scheduleLaunchNap();
+    decide(&PetController::scheduleLaunchNap);
     if (wantsChatAtLaunch(QCoreApplication::arguments().mid(1)))
         defer([this] { showChat(); });
 
@@ -74,7 +74,7 @@ void AppDelegate::startMotion(Point home)
     QPointer<AppDelegate> self(this);
     window->onDragBegan = [self] {
         if (self)
-            self->m_controller->pressBegan();
+            self->decide(&PetController::pressBegan);
     };
     window->onDragMoved = [self](Point origin, const Rect &frame) {
         if (self)
@@ -82,29 +82,33 @@ void AppDelegate::startMotion(Point home)
     };
     window->onDragEnded = [self](bool moved) {
         if (self)
-            self->m_controller->pressEnded(moved);
+            self->decide([moved](PetController &controller) { controller.pressEnded(moved); });
     };
 
-    // Precise: the default coarse timer lets a 33 ms interval drift by 5 %, visible as stutter.
-    m_movementTimer = std::make_unique<QTimer>();
-    m_movementTimer->setTimerType(Qt::PreciseTimer);
-    m_movementTimer->setInterval(1000 / ticksPerSecond);
-    connect(m_movementTimer.get(), &QTimer::timeout, this,
-            [this] { m_controller->updateMotion(); });
-    m_movementTimer->start();
+    m_movementTimer = std::make_unique<MotionTimer>(*m_controller, m_environment.clock);
+}
+
+void AppDelegate::decide(const std::function<void(PetController &)> &event)
+{
+    event(*m_controller);
+    // After termination a closing menu or window still reports here, with no timer left.
+    if (m_movementTimer)
+        m_movementTimer->reschedule();
 }
 
 std::unique_ptr<QMenu> AppDelegate::makeActionMenu()
 {
     auto menu = std::make_unique<ActionMenu>(ActionMenu::Commands{
-        .greet = [this] { defer([this] { m_controller->showGreeting(); }); },
-        .happy = [this] { defer([this] { m_controller->playHappy(); }); },
-        .sleep = [this] { defer([this] { m_controller->playSleep(); }); },
+        .greet = [this] { defer([this] { decide(&PetController::showGreeting); }); },
+        .happy = [this] { defer([this] { decide(&PetController::playHappy); }); },
+        .sleep = [this] { defer([this] { decide(&PetController::playSleep); }); },
         .chat = [this] { defer([this] { showChat(); }); },
         .quit = [this] { quit(); },
     });
-    connect(menu.get(), &QMenu::aboutToShow, this, [this] { m_controller->menuWillOpen(); });
-    connect(menu.get(), &QMenu::aboutToHide, this, [this] { m_controller->menuDidClose(); });
+    connect(menu.get(), &QMenu::aboutToShow, this,
+            [this] { decide(&PetController::menuWillOpen); });
+    connect(menu.get(), &QMenu::aboutToHide, this,
+            [this] { decide(&PetController::menuDidClose); });
     return menu;
 }
 
@@ -120,11 +124,17 @@ void AppDelegate::showChat()
         QPointer<AppDelegate> self(this);
         m_chatController->setOnClose([self] {
             if (self)
-                self->m_controller->finishAction(self->m_environment.clock());
+                self->finishAction();
         });
     }
-    m_controller->finishAction(m_environment.clock());
+    finishAction();
     m_chatController->present();
+}
+
+void AppDelegate::finishAction()
+{
+    decide(
+        [now = m_environment.clock()](PetController &controller) { controller.finishAction(now); });
 }
 
 bool AppDelegate::wantsChatAtLaunch(const QStringList &arguments)
@@ -150,10 +160,7 @@ void AppDelegate::applicationWillTerminate()
     // A reply still in flight is cancelled before any window goes away.
     if (m_chatController)
         m_chatController->model().shutdown();
-    if (m_movementTimer) {
-        m_movementTimer->stop();
-        m_movementTimer.reset();
-    }
+    m_movementTimer.reset();
     if (m_trayIcon)
         m_trayIcon->remove();
     for (QWidget *widget : QApplication::topLevelWidgets())

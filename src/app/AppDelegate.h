@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/MainMenu.h"
+#include "app/MotionTimer.h"
 #include "app/PetController.h"
 #include "app/PetStage.h"
 #include "app/TrayIcon.h"
@@ -12,7 +13,6 @@
 #include <QMenu>
 #include <QObject>
 #include <QStringList>
-#include <QTimer>
 #include <memory>
 #include <optional>
 
@@ -38,8 +38,6 @@ class AppDelegate final : public QObject
     Q_DISABLE_COPY_MOVE(AppDelegate)
 
 public:
-    static constexpr int ticksPerSecond = 30;
-
     explicit AppDelegate(AppEnvironment environment = {});
     ~AppDelegate() override;
 
@@ -66,7 +64,7 @@ public:
     PetStage *stage() const { return m_stage.get(); }
     PetController *controller() const { return m_controller.get(); }
     MainMenu *mainMenu() const { return m_mainMenu.get(); }
-    const QTimer *movementTimer() const { return m_movementTimer.get(); }
+    const MotionTimer *movementTimer() const { return m_movementTimer.get(); }
     QMenu *petMenu() const { return m_petMenu.get(); }
     QMenu *trayMenu() const { return m_trayMenu.get(); }
     TrayIcon *trayIcon() const { return m_trayIcon.get(); }
@@ -78,6 +76,11 @@ private:
     // Runs a menu command once the menu has closed, on the event loop; dropped if the delegate is
     // gone by then.
     void defer(std::function<void()> command);
+    // Tells the controller something outside its tick; the motion timer wakes if that started
+    // anything that moves.
+    void decide(const std::function<void(PetController &)> &event);
+    // Ends what the pet plays; it rests where it stands.
+    void finishAction();
 
     AppEnvironment m_environment;
     // Made on the first chat request, kept to the end, and destroyed last.
@@ -85,7 +88,7 @@ private:
     std::unique_ptr<MainMenu> m_mainMenu;
     std::unique_ptr<PetStage> m_stage;
     std::unique_ptr<PetController> m_controller;
-    std::unique_ptr<QTimer> m_movementTimer;
+    std::unique_ptr<MotionTimer> m_movementTimer;
     std::unique_ptr<QMenu> m_trayMenu;
     std::unique_ptr<QMenu> m_petMenu;
     std::unique_ptr<TrayIcon> m_trayIcon;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 
 namespace pimlo {
 
@@ -229,6 +230,24 @@ Point PetController::greetingOrigin(const Rect &f, const Rect &vf)
         std::min(std::max(vf.minX(), midX - greetingSize.width / 2),
                  vf.maxX() - greetingSize.width),
         std::min(std::max(vf.minY(), f.maxY() - greetingOverlap), vf.maxY() - greetingSize.height)};
+}
+
+std::optional<double> PetController::quietUntil() const
+{
+    // What a tick does in each mode, in the order updateMotion and tick look at them.
+    double due = m_launchNap.value_or(std::numeric_limits<double>::infinity());
+    if (!m_menuPauseStarted) {
+        if (m_motion.isDragging || m_sleepStarted || m_happyStarted)
+            return std::nullopt;
+        if (m_greetingDeadline)
+            due = std::min(due, *m_greetingDeadline);
+        if (!m_seams.isChatOpen()) {
+            if (m_motion.phase != WalkMotion::Phase::idle)
+                return std::nullopt;
+            due = std::min(due, m_motion.nextDeparture());
+        }
+    }
+    return due - wakeLead;
 }
 
 void PetController::positionGreeting(const std::optional<Rect> &visibleFrame)

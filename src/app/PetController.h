@@ -64,6 +64,15 @@ public:
     // Centred over the pet, overlapping its top, kept inside the visible frame.
     static Point greetingOrigin(const Rect &petFrame, const Rect &visibleFrame);
 
+    // How far ahead of the next thing due the ticks resume, so the tick that starts it follows
+    // one of regular length, as if they had never paused: a trip's first step and gait stay alike.
+    static constexpr double wakeLead = 0.1;
+    // Until when ticks change nothing while the pet rests, a menu is open or the chat window is:
+    // wakeLead before the departure, the launch nap or the greeting's end (infinity when nothing
+    // is due). A changed screen is the caller's to notice. Empty while every tick counts: the pet
+    // walks, plays or is held.
+    std::optional<double> quietUntil() const;
+
     const PetScene &scene() const { return m_scene; }
     const WalkMotion &motion() const { return m_motion; }
     std::optional<double> sleepStarted() const { return m_sleepStarted; }

@@ -184,4 +184,16 @@ void IdlePetView::paintEvent(QPaintEvent *)
     draw(painter);
 }
 
+void IdlePetView::showEvent(QShowEvent *)
+{
+    if (m_timer && !m_timer->isActive())
+        m_timer->start();
+}
+
+void IdlePetView::hideEvent(QHideEvent *)
+{
+    if (m_timer)
+        m_timer->stop();
+}
+
 } // namespace pimlo

@@ -57,6 +57,9 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    // The timer pauses while the view is hidden, where its redraws would only wake the process.
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     // Draws the whole animated figure for a time on a painter already in canvas coordinates.

@@ -56,8 +56,14 @@ private Q_SLOTS:
         QVERIFY(window->isVisible());
         QCOMPARE(window->contentView(), app.delegate.stage()->idleView());
         QCOMPARE(window->origin(), (Point{1200, 40}));
+        // Resting, the motion timer sleeps until a changed screen wakes it.
+        QVERIFY(app.delegate.movementTimer()->isSleeping());
+        const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+        Q_EMIT QGuiApplication::primaryScreen()->availableGeometryChanged(available);
+        QVERIFY(!app.delegate.movementTimer()->isSleeping());
         app.runUntil(1000 + 30); // after the launch nap and 20 s of rest, walking
         QCOMPARE(window->contentView(), app.delegate.stage()->walkingView());
+        QVERIFY(!app.delegate.stage()->idleView()->timer()->isActive()); // hidden, it sleeps too
         QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(100, 100));
         QCOMPARE(window->contentView(), app.delegate.stage()->happyView());
 
