@@ -1,5 +1,4 @@
-"""Helpers for the end-to-end tests: the real pimlo binary on the private X desktop that
-with-desktop started, observed through xdotool, xwininfo, xprop and screenshots."""
+"""Helpers for the end-to-end tests: the real pimlo binary on with-desktop's private X desktop."""
 
 import os
 import re
@@ -13,18 +12,51 @@ PIMLO = os.path.join(BUILD, "src/app/pimlo")
 READY = "Pimlo idle animation ready: window=200x200, transparent=true, image=(200.0, 200.0)"
 
 
-def run(*args):
-    return subprocess.run(args, check=True, capture_output=True, text=True).stdout
+def run(*args, check=True):
+    return subprocess.run([*map(str, args)], check=check, capture_output=True, text=True).stdout
+
+
+def xdotool(*args):
+    return run("xdotool", *args)
+
+
+def start(cleanup, *command, **kwargs):
+    process = subprocess.Popen(command, **{"stdout": subprocess.DEVNULL, **kwargs},
+                               stderr=subprocess.DEVNULL)
+    cleanup(lambda: (process.terminate(), process.communicate()))
+    return process
 
 
 def screen_size():
-    m = re.search(r"dimensions:\s+(\d+)x(\d+)", run("xdpyinfo"))
-    return int(m.group(1)), int(m.group(2))
+    return tuple(map(int, re.search(r"dimensions:\s+(\d+)x(\d+)", run("xdpyinfo")).groups()))
+
+
+def wait_for(predicate, what, timeout=10):
+    """predicate's first true value within timeout; what names it, or says more when called."""
+    deadline = time.monotonic() + timeout
+    while not (value := predicate()):
+        if time.monotonic() > deadline:
+            raise AssertionError(f"timed out waiting for {what() if callable(what) else what}")
+        time.sleep(0.05)
+    return value
+
+
+def windows(pid, name="", fits=lambda geometry: True):
+    """The visible windows of process pid, named like name, whose geometry fits."""
+    found = run("xdotool", "search", "--all", "--onlyvisible", "--pid", pid, "--name", name,
+                check=False)
+    return {w for w in map(int, found.split()) if fits(geometry(w))}
+
+
+def geometry(window):
+    """Where the window is and its size and depth; all 0 for a window gone meanwhile."""
+    info = run("xwininfo", "-id", window, check=False)
+    value = lambda key: int((re.search(key + r":\s+(-?\d+)", info) or [0, 0])[1])
+    return {"x": value("Absolute upper-left X"), "y": value("Absolute upper-left Y"),
+            "width": value("Width"), "height": value("Height"), "depth": value("Depth")}
 
 
 class Pimlo:
-    """One running pimlo process with its stderr collected in a file."""
-
     def __init__(self, executable=PIMLO, args=(), env=None):
         self.log = tempfile.NamedTemporaryFile("w+", prefix="pimlo-", suffix=".log")
         self.process = subprocess.Popen([executable, *args], stdout=subprocess.DEVNULL,
@@ -35,60 +67,30 @@ class Pimlo:
             return f.read().splitlines()
 
     def wait_for_line(self, predicate, timeout=15):
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            for line in self.lines():
-                if predicate(line):
-                    return line
-            if self.process.poll() is not None:
-                break
-            time.sleep(0.05)
-        raise AssertionError(f"no such log line; log was: {self.lines()}")
+        def found():
+            line = next(filter(predicate, self.lines()), None)
+            assert line or self.process.poll() is None, f"pimlo ended; log was: {self.lines()}"
+            return line
+        return wait_for(found, lambda: f"a log line; log was: {self.lines()}", timeout)
 
-    def window(self, timeout=15):
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            out = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid",
-                                  str(self.process.pid), "--name", "^Pimlo$"],
-                                 capture_output=True, text=True).stdout.split()
-            if out:
-                return int(out[0])
-            time.sleep(0.05)
-        raise AssertionError("the pet window did not appear")
+    def window(self):  # the tray icon and the menus share its name, not its size
+        pet = lambda g: g["width"] == g["height"] == 200
+        return wait_for(lambda: windows(self.process.pid, "^Pimlo$", pet), "the pet").pop()
 
-    def stop(self, sig=signal.SIGTERM, timeout=10):
+    def stop(self, sig=signal.SIGTERM):
         if self.process.poll() is None:
             self.process.send_signal(sig)
-        try:
-            return self.process.wait(timeout)
-        finally:
-            if self.process.poll() is None:
-                self.process.kill()
-                self.process.wait()
-
-
-def geometry(window):
-    info = run("xwininfo", "-id", str(window))
-    value = lambda key: int(re.search(key + r":\s+(-?\d+)", info).group(1))
-    return {"x": value("Absolute upper-left X"), "y": value("Absolute upper-left Y"),
-            "width": value("Width"), "height": value("Height"), "depth": value("Depth")}
-
-
-def prop(window, name):
-    return run("xprop", "-id", str(window), name)
+        return self.process.wait(10)
 
 
 class Screenshot:
-    """The whole screen as RGB bytes."""
+    """The whole screen as RGB bytes, windows of every depth composited (xwd would not)."""
 
     def __init__(self):
         self.width, self.height = screen_size()
-        self.data = subprocess.run(["import", "-silent", "-window", "root", "-depth", "8",
-                                    "rgb:-"], check=True, capture_output=True).stdout
-
-    def pixel(self, x, y):
-        i = (y * self.width + x) * 3
-        return tuple(self.data[i:i + 3])
+        self.data = subprocess.run(["import", "-silent", "-window", "root", "-depth", "8", "rgb:-"],
+                                   check=True, capture_output=True).stdout
 
     def region(self, x, y, w, h):
-        return [self.pixel(x + dx, y + dy) for dy in range(h) for dx in range(w)]
+        row = lambda dy: ((y + dy) * self.width + x) * 3
+        return [self.data[i:i + 3] for dy in range(h) for i in range(row(dy), row(dy) + w * 3, 3)]

@@ -1,114 +1,114 @@
-"""The living pet on a real X desktop: the launch nap, the walk out and home, a click that pets
-it, and a drag that carries it to a new home it then walks around."""
+"""The pet's first minute in one launch: placed and hinted, it naps, breathes, walks out and home,
+stops for a menu, greets, is petted and dragged, opens the chat and quits from a late tray."""
 
 import re
-import subprocess
 import time
 import unittest
 
-from desktop import READY, Pimlo, Screenshot, geometry, screen_size
+from desktop import READY, Pimlo, Screenshot, geometry, run, start, wait_for, windows, xdotool
 
 MOVEMENT = re.compile(r"Pimlo movement: (\w+) x=(-?\d+\.\d) home=(-?\d+\.\d) direction=(-?\d+)$")
 
 
-def xdotool(*args):
-    subprocess.run(["xdotool", *map(str, args)], check=True)
-
-
-def differs(a, b):
-    return sum(1 for p, q in zip(a, b) if p != q)
-
-
-def settled_geometry(window, expected, timeout=3.0):
-    """The window's (x, y) once it equals expected, or what it is when the time is up."""
-    deadline = time.monotonic() + timeout
-    while True:
-        g = geometry(window)
-        if (g["x"], g["y"]) == expected or time.monotonic() > deadline:
-            return g["x"], g["y"]
-        time.sleep(0.05)
-
-
 class LivingPet(unittest.TestCase):
-    def setUp(self):
-        self.width, self.height = screen_size()
+    def movement(self, phase, timeout=10):
+        match = lambda line: (m := MOVEMENT.match(line)) and m.group(1) == phase
+        return MOVEMENT.match(self.pimlo.wait_for_line(match, timeout)).groups()[1:]
+
+    def position(self):
+        return tuple(geometry(self.pet).values())[:2]
+
+    def windows(self, *args):
+        return windows(self.pimlo.process.pid, *args)
+
+    def choose(self, item, button=3, at=None):
+        before, g = self.windows(), geometry(self.pet)
+        x, y = at or (g["x"] + 100, g["y"] + 60)
+        xdotool("mousemove", x, y, "click", button)
+        (menu,) = wait_for(lambda: self.windows("", lambda g: g["height"] > 60) - before,
+                           "one menu, not a tooltip")
+        menu = geometry(menu)  # the pet's menu opens at the pointer
+        self.assertTrue(at or max(abs(menu["x"] - x), abs(menu["y"] - y)) <= 2, (menu, x, y))
+        if item:
+            xdotool("key", *["Down"] * item, "Return")
+
+    def changed(self, region, shot=None, base=None):
+        """How many pixels of the region differ between shot and base (the desktop before)."""
+        a, b = (shot or Screenshot()).region(*region), (base or self.desktop).region(*region)
+        return sum(p != q for p, q in zip(a, b))
+
+    def test_first_minute(self):
         self.desktop = Screenshot()
         self.pimlo = Pimlo()
-        self.window = self.pimlo.window()
+        self.addCleanup(self.pimlo.stop)
+        self.pet = self.pimlo.window()
         self.pimlo.wait_for_line(lambda line: line == READY)
-        self.ready = time.monotonic()
+        ready, home = time.monotonic(), (self.desktop.width - 240, self.desktop.height - 240)
+        self.assertEqual(tuple(geometry(self.pet).values()), (*home, 200, 200, 32))  # 32: ARGB
+        hints = run("xprop", "-id", self.pet, "_NET_WM_STATE", "_NET_WM_DESKTOP", "WM_HINTS")
+        self.assertTrue(all(hint in hints for hint in ["_ABOVE", "_SKIP_TASKBAR", "= 4294967295",
+                                                       "input or input focus: False"]), hints)
+        # No tray at launch: said so, and the icon docks once one starts.
+        self.pimlo.wait_for_line(lambda line: line.startswith("Pimlo: no system tray"))
+        start(self.addCleanup, "trayer", "--edge", "top", "--align", "right", "--widthtype",
+              "request", "--height", "24")
 
-    def tearDown(self):
-        self.pimlo.stop()
+        # The nap's "z z" comes and goes (where standing is empty); awake, it breathes, transparent.
+        zz, body = (home[0] + 150, home[1] + 8, 40, 30), (home[0] + 40, home[1] + 30, 120, 150)
+        wait_for(lambda: self.changed(zz) > 20, "the pet to fall asleep", 5)
+        wait_for(lambda: self.changed(zz) == 0, "the pet to wake up", 8)
+        first = Screenshot()
+        wait_for(lambda: self.changed(body, base=first), "a breath", 3)
+        for cx, cy in [(0, 0), (197, 0), (0, 197), (197, 197)]:
+            self.assertEqual(self.changed((home[0] + cx, home[1] + cy, 3, 3), first), 0, (cx, cy))
+        (icon,) = wait_for(lambda: self.windows("", lambda g: 0 < g["width"] <= 48), "a dock")
 
-    def movements(self):
-        return [MOVEMENT.match(line).groups() for line in self.pimlo.lines()
-                if MOVEMENT.match(line)]
+        # The first trip leaves 20 s after the nap: out to the left, held by a menu, and home.
+        x, walk_home, direction = self.movement("outward", 40)
+        self.assertTrue(24 < time.monotonic() - ready < 30, time.monotonic() - ready)
+        self.assertEqual((walk_home, direction), (f"{home[0]:.1f}", "-1"))
+        self.assertTrue(home[0] - 3.8 <= float(x) < home[0], x)
+        wait_for(lambda: self.position()[0] < home[0] - 40, "the window to move", 3)
+        self.choose(0)
+        xdotool("key", "Escape")
+        self.assertEqual(self.movement("returning"), (f"{home[0] - 160:.1f}", walk_home, "1"))
+        self.assertEqual(self.movement("idle")[:2], (walk_home, walk_home))
+        self.assertEqual(self.position(), home)
 
-    def wait_for_movement(self, phase, count=1, timeout=45):
-        self.pimlo.wait_for_line(lambda _: sum(m[0] == phase for m in self.movements()) >= count,
-                                 timeout)
-        return [m for m in self.movements() if m[0] == phase][count - 1]
+        # "打招呼": the card (in a 10 px shadow margin) centred over the pet, 6 px into it, ~3 s.
+        self.choose(1)
+        (bubble,) = wait_for(lambda: self.windows("^你好呀$"), "the bubble", 3)
+        shown, card = time.monotonic(), geometry(bubble)
+        self.assertEqual((card["x"] + 10, card["y"] + 10, card["width"], card["height"]),
+                         (home[0] + 45, home[1] - 40, 130, 66))
+        wait_for(lambda: not self.windows("^你好呀$"), "the bubble to go", 5)
+        self.assertTrue(2.5 < time.monotonic() - shown < 3.8, time.monotonic() - shown)
 
-    def zz_region(self, shot, g):
-        # The sleeping pose's "z z" lies at the upper right, where the standing pose is empty.
-        return shot.region(g["x"] + 150, g["y"] + 8, 40, 30)
-
-    def test_naps_walks_is_petted_and_dragged(self):
-        home_x, home_y = self.width - 240, self.height - 240
-        g = geometry(self.window)
-        self.assertEqual((g["x"], g["y"]), (home_x, home_y))
-
-        # The launch nap: asleep about 3 s in, awake again after 6.4 s.
-        time.sleep(max(0.0, self.ready + 3.0 - time.monotonic()))
-        self.assertGreater(differs(self.zz_region(Screenshot(), g), self.zz_region(self.desktop, g)),
-                           20, "the pet should be asleep")
-        time.sleep(max(0.0, self.ready + 7.5 - time.monotonic()))
-        self.assertEqual(self.zz_region(Screenshot(), g), self.zz_region(self.desktop, g))
-
-        # The first trip starts 20 s after the nap ends: out to the left, back home.
-        phase, x, home, direction = self.wait_for_movement("outward")
-        started = time.monotonic() - self.ready
-        self.assertTrue(24 < started < 30, started)
-        self.assertEqual((home, direction), (f"{home_x:.1f}", "-1"))
-        self.assertTrue(home_x - 3.8 <= float(x) < home_x, x)
-        time.sleep(2)
-        self.assertLess(geometry(self.window)["x"], home_x - 40)
-        self.assertEqual(self.wait_for_movement("returning")[1:], (f"{home_x - 160:.1f}",
-                                                                  f"{home_x:.1f}", "1"))
-        self.assertEqual(self.wait_for_movement("idle")[1:3], (f"{home_x:.1f}", f"{home_x:.1f}"))
-        g = geometry(self.window)
-        self.assertEqual((g["x"], g["y"]), (home_x, home_y))
-
-        # A click pets it: the picture changes, the window stays.
-        standing = Screenshot().region(g["x"], g["y"], 200, 200)
-        xdotool("mousemove", g["x"] + 100, g["y"] + 120, "click", 1)
-        time.sleep(0.6)
-        jumping = Screenshot().region(g["x"], g["y"], 200, 200)
-        self.assertGreater(differs(standing, jumping), 500, "the happy jump should show")
-        self.assertEqual((geometry(self.window)["x"], geometry(self.window)["y"]), (home_x, home_y))
-        time.sleep(1.5)
-
-        # A drag carries the window with the pointer, clamped to the screen.
-        xdotool("mousemove", g["x"] + 100, g["y"] + 120, "mousedown", 1)
-        for step in range(1, 11):
-            xdotool("mousemove", g["x"] + 100 - 40 * step, g["y"] + 120 - 30 * step)
-            time.sleep(0.03)
-        dropped = (home_x - 400, home_y - 300)
-        self.assertEqual(settled_geometry(self.window, dropped), dropped)
-        xdotool("mousemove", self.width + 500, g["y"] + 120 - 300)
-        clamped = (self.width - 200, home_y - 300)
-        self.assertEqual(settled_geometry(self.window, clamped), clamped, "clamped to the edge")
-        xdotool("mousemove", g["x"] + 100 - 400, g["y"] + 120 - 300)
-        self.assertEqual(settled_geometry(self.window, dropped), dropped)
+        # A click pets it in place; a drag carries it, clamped to the screen, and leaves it there.
+        standing = Screenshot()
+        xdotool("mousemove", home[0] + 100, home[1] + 120, "click", 1)
+        wait_for(lambda: self.changed((*home, 200, 200), base=standing) > 500, "a jump", 3)
+        self.assertEqual(self.position(), home)
+        time.sleep(1.5)  # until the jump ends
+        dropped, edge = (home[0] - 400, home[1] - 300), self.desktop.width - 200
+        xdotool("mousedown", 1, "mousemove", home[0] - 100, home[1] - 30)
+        for pointer, at in [(edge + 700, (edge, dropped[1])), (home[0] - 300, dropped)]:
+            xdotool("mousemove", pointer, home[1] - 180)
+            wait_for(lambda: self.position() == at, lambda: f"{at}, not {self.position()}", 3)
         xdotool("mouseup", 1)
+        time.sleep(0.5)
+        self.assertEqual(self.position(), dropped)
 
-        # It rests at the drop point, then walks around its new home.
-        time.sleep(3)
-        self.assertEqual(geometry(self.window)["x"], home_x - 400)
-        count = sum(m[0] == "outward" for m in self.movements())
-        phase, x, home, direction = self.wait_for_movement("outward", count + 1, timeout=30)
-        self.assertEqual(home, f"{home_x - 400:.1f}")
+        # "聊天" opens the chat window; closing it leaves the pet running, for the tray to end.
+        self.choose(4)
+        (chat,) = wait_for(lambda: self.windows("^与 Pimlo 聊天$"), "the chat")
+        xdotool("windowactivate", "--sync", chat, "key", "--clearmodifiers", "alt+F4")
+        wait_for(lambda: not self.windows("^与 Pimlo 聊天$"), "the chat to close")
+
+        # The tray menu opens on a left click too; its "退出" ends the process normally.
+        g = geometry(icon)
+        self.choose(5, button=1, at=(g["x"] + g["width"] // 2, g["y"] + g["height"] // 2))
+        self.assertEqual(self.pimlo.process.wait(10), 0)
 
 
 if __name__ == "__main__":
