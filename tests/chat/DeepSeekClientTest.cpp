@@ -1,31 +1,73 @@
-#include "chat/client/DeepSeekClient.h"
+// The wire format of the chat client, and reply() and a whole turn of the model against servers
+// of the test's own on 127.0.0.1 (plain HTTP and TLS).
+#include "StderrCapture.h"
+#include "TestHttpServer.h"
+
+#include "chat/client/CancelToken.h"
 #include "chat/client/ChatFailure.h"
+#include "chat/client/DeepSeekClient.h"
+#include "chat/client/TransportError.h"
+#include "chat/model/ChatModel.h"
+#include "chat/model/ReplyJob.h"
 
 #include <QtTest>
 
 #include <cstdlib>
 
 using namespace pimlo;
+using pimlo::test::TestHttpServer;
+using Mode = TestHttpServer::Mode;
 
 namespace {
 
 const QString noReply = QStringLiteral("!没有收到有效回复，请重试。");
+const QByteArray okBody = R"({"choices":[{"message":{"content":"你好"},"finish_reason":"stop"}]})";
+QStringList lastLog; // what the last call wrote to stderr
 
-// The reply text, or "!" and the failure's description (what the user sees).
-QString outcome(const QByteArray &body, qint64 status)
+// What the user sees of f(): the reply text, "!" and a ChatFailure's sentence, or "#" and a
+// TransportError's kind; "key leaked" when the key shows in the error or on stderr.
+template <typename F> QString outcome(F &&f)
 {
+    const StderrCapture capture;
+    QString result;
     try {
-        return QString::fromStdString(DeepSeekClient::decode(body.toStdString(), status));
+        result = QString::fromStdString(f());
     } catch (const ChatFailure &failure) {
-        return u'!' + QString::fromUtf8(failure.what());
+        result = u'!' + QString::fromUtf8(failure.what());
+    } catch (const TransportError &error) {
+        using Kind = TransportError::Kind;
+        result = QString(error.what()).contains("sk-test") ? "key leaked"
+                 : error.kind() == Kind::Failed            ? "#failed"
+                 : error.kind() == Kind::TimedOut          ? "#timed out"
+                                                           : "#cancelled";
     }
+    lastLog = capture.lines();
+    return lastLog.join('\n').contains("sk-test") ? "key leaked" : result;
 }
 
-const char *const expectedBody =
-    R"({"model":"deepseek-flash","messages":[)"
-    R"({"role":"system","content":"你是 Pimlo"},)"
-    R"({"role":"user","content":"hi \"x\"\n"}],)"
-    R"("stream":false,"max_tokens":2048,"thinking":{"type":"disabled"}})";
+QString decoded(const QByteArray &body, qint64 status)
+{
+    return outcome([&] { return DeepSeekClient::decode(body.toStdString(), status); });
+}
+
+QString call(const std::string &base, CancelToken *cancel = nullptr,
+             const TransportLimits &limits = {})
+{
+    setenv("PIMLO_API_BASE", base.c_str(), 1);
+    return outcome([&] {
+        return DeepSeekClient::reply({{"user", "hi"}}, "sk-test", "deepseek-flash", cancel, limits);
+    });
+}
+
+// A model with a stored key that sends text to server.
+std::unique_ptr<ChatModel> send(const TestHttpServer &server, const QString &text)
+{
+    setenv("PIMLO_API_BASE", server.base().c_str(), 1);
+    auto chat = std::make_unique<ChatModel>([] { return std::optional<std::string>("sk-test"); });
+    chat->setDraft(text);
+    chat->send();
+    return chat;
+}
 
 QByteArray reply(const QByteArray &content, const QByteArray &finish = "\"stop\"")
 {
@@ -33,10 +75,16 @@ QByteArray reply(const QByteArray &content, const QByteArray &finish = "\"stop\"
            R"(},"finish_reason":)" + finish + "}]}";
 }
 
-QByteArray message(const QByteArray &text)
+QByteArray choices(const QByteArray &first, const QByteArray &second)
 {
-    return R"({"message":{"content":")" + text + "\"}}";
+    return R"({"choices":[{"message":{"content":")" + first + "\"}}," + second + "]}";
 }
+
+const char *const expectedBody =
+    R"({"model":"deepseek-flash","messages":[)"
+    R"({"role":"system","content":"你是 Pimlo"},)"
+    "{\"role\":\"user\",\"content\":\"hi \\\"x\\\"\\n\"}],"
+    R"("stream":false,"max_tokens":2048,"thinking":{"type":"disabled"}})";
 
 } // namespace
 
@@ -45,10 +93,21 @@ class DeepSeekClientTest final : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void init() { unsetenv("PIMLO_API_BASE"); }
-
-    void requestCarriesTheConversation()
+    void initTestCase()
     {
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings().clear();
+        // Loopback is always reached directly, never through this dead proxy.
+        for (const char *name : {"http_proxy", "https_proxy", "all_proxy"})
+            setenv(name, "http://127.0.0.1:1", 1);
+        for (const char *name : {"no_proxy", "NO_PROXY"})
+            unsetenv(name);
+    }
+    void cleanup() { QVERIFY(ReplyJob::waitForDone(30'000)); }
+
+    void request()
+    {
+        unsetenv("PIMLO_API_BASE");
         const auto request = DeepSeekClient::request(
             {{"system", "你是 Pimlo"}, {"user", "hi \"x\"\n"}}, "sk-K", "deepseek-flash");
         QCOMPARE(request.url, std::string("https://api.deepseek.com/chat/completions"));
@@ -76,18 +135,14 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("base");
         QTest::addColumn<QString>("endpoint");
         QTest::newRow("empty") << QByteArray("") << "https://api.deepseek.com/chat/completions";
-        QTest::newRow("local") << QByteArray("http://127.0.0.1:8080")
-                               << "http://127.0.0.1:8080/chat/completions";
-        QTest::newRow("slashes") << QByteArray("https://example.org/v1//")
-                                 << "https://example.org/v1/chat/completions";
+        QTest::newRow("slashes") << QByteArray("http://127.0.0.1:8080/v1//")
+                                 << "http://127.0.0.1:8080/v1/chat/completions";
     }
     void endpoint()
     {
         QFETCH(QByteArray, base);
-        QFETCH(QString, endpoint);
-        if (!base.isNull())
-            setenv("PIMLO_API_BASE", base.constData(), 1);
-        QCOMPARE(QString::fromStdString(DeepSeekClient::endpoint()), endpoint);
+        setenv("PIMLO_API_BASE", base.constData(), 1);
+        QTEST(QString::fromStdString(DeepSeekClient::endpoint()), "endpoint");
     }
 
     void decodeStatus_data()
@@ -99,8 +154,7 @@ private Q_SLOTS:
                 QTest::addRow("%d", status)
                     << status << QString(expected).replace("%1", QString::number(status));
         };
-        rows({199, 300, 302, 399, 403, 421, 423, 428, 430, 499, 600, -1, 0},
-             QStringLiteral("!连接失败（HTTP %1），请稍后重试。"));
+        rows({0, 199, 300, 403, 499, 600}, QStringLiteral("!连接失败（HTTP %1），请稍后重试。"));
         rows({200, 299}, QStringLiteral("好的"));
         rows({400, 404, 422}, QStringLiteral("!请求未被接受，请检查模型设置或新建对话后重试。"));
         rows({401}, QStringLiteral("!API Key 无效或已失效，请在右上角重新填写。"));
@@ -113,12 +167,11 @@ private Q_SLOTS:
         QFETCH(int, status);
         QFETCH(QString, expected);
         // A well-formed reply body: only the status decides outside 2xx.
-        QCOMPARE(outcome(reply("\"好的\""), status), expected);
+        QCOMPARE(decoded(reply("\"好的\""), status), expected);
         // An error body, JSON or not, is never shown in place of our sentence.
         if (status / 100 != 2) {
-            const QByteArray error = R"({"error":{"message":"Authentication Fails, key sk-abc"}})";
-            QCOMPARE(outcome(error, status), expected);
-            QCOMPARE(outcome("<html>busy</html>", status), expected);
+            QCOMPARE(decoded(R"({"error":{"message":"Authentication Fails"}})", status), expected);
+            QCOMPARE(decoded("<html>busy</html>", status), expected);
         }
     }
 
@@ -130,38 +183,164 @@ private Q_SLOTS:
         QTest::newRow("length suffix")
             << reply("\"hi\"", "\"length\"")
             << QStringLiteral("hi\n\n（本次回复达到长度上限，可以让我继续。）");
-        QTest::newRow("LENGTH no suffix") << reply("\"hi\"", "\"LENGTH\"") << "hi";
         QTest::newRow("null finish_reason") << reply("\"a\"", "null") << "a";
-        QTest::newRow("extra keys")
-            << QByteArray(R"({"id":"x","usage":{"total_tokens":3},)"
-                          R"("choices":[{"message":{"content":"a","x":[1]},)"
-                          R"("logprobs":null,"extra":{}}],"object":"c"})")
-            << "a";
-        QTest::newRow("first choice only")
-            << "{\"choices\":[" + message("one") + ',' + message("two") + "]}"
-            << "one";
+        QTest::newRow("extra keys") << QByteArray(R"({"id":"x","choices":[{"message":)"
+                                                  R"({"content":"a","x":[1]},"extra":{}}]})")
+                                    << "a";
+        QTest::newRow("first choice only") << choices("one", R"({"message":{}})") << "one";
         QTest::newRow("blank first wins")
-            << "{\"choices\":[" + message(" ") + ',' + message("two") + "]}" << noReply;
-        QTest::newRow("zero width space is text")
-            << reply("\"\\u200b\"") << QStringLiteral("\u200b");
+            << choices(" ", R"({"message":{"content":"two"}})") << noReply;
+        QTest::newRow("zero width space is text") << reply("\"\\u200b\"") << "\u200b";
         QTest::newRow("unicode blank")
             << reply("\" \\t\\r\\n\\u3000\\u00a0\\u2028\\u0085\"") << noReply;
         QTest::newRow("null content") << reply("null") << noReply;
-        QTest::newRow("empty choices") << QByteArray(R"({"choices":[]})") << noReply;
-        QTest::newRow("not json") << QByteArray("<html>ok</html>") << noReply;
         QTest::newRow("number content") << reply("42") << noReply;
-        QTest::newRow("string choices") << QByteArray(R"({"choices":"hello"})") << noReply;
         QTest::newRow("number finish_reason") << reply("\"a\"", "1") << noReply;
-        QTest::newRow("bad second choice")
-            << "{\"choices\":[" + message("a") + ",\"x\"]}" << noReply;
-        QTest::newRow("invalid utf-8") << reply("\"ok \xC3\x28\"") << noReply;
-        QTest::newRow("lone surrogate") << reply("\"\\ud800\"") << noReply;
+        QTest::newRow("bad second choice") << choices("a", "\"x\"") << noReply;
+        QTest::newRow("not json") << QByteArray("<html>ok</html>") << noReply;
     }
     void decodeBody()
     {
         QFETCH(QByteArray, body);
+        QTEST(decoded(body, 200), "expected");
+    }
+
+    void turn()
+    {
+        TestHttpServer server(TestHttpServer::response(200, okBody));
+        auto chat = send(server, QStringLiteral(" 你好 \n"));
+        QTRY_VERIFY(!chat->busy());
+        QCOMPARE(chat->error(), std::nullopt);
+        QCOMPARE(chat->lines().last().text(), QStringLiteral("你好"));
+        const QByteArray request = server.requests().value(0);
+        QVERIFY(request.startsWith("POST /chat/completions HTTP/1.1\r\n"));
+        QVERIFY(request.contains("\r\nAuthorization: Bearer sk-test\r\n"));
+        QVERIFY(request.contains("\r\nContent-Type: application/json\r\n"));
+        const auto sent = DeepSeekClient::request({ChatModel::persona(), {"user", "你好"}},
+                                                  "sk-test", "deepseek-flash");
+        QVERIFY(request.endsWith("\r\n\r\n" + QByteArray::fromStdString(sent.body)));
+    }
+
+    // stop() ends the transfer itself, though the server never answers.
+    void stopEndsTheTransfer()
+    {
+        TestHttpServer server({}, Mode::Stall);
+        const StderrCapture log;
+        auto chat = send(server, QStringLiteral("hi"));
+        QTRY_COMPARE(server.requests().size(), 1);
+        chat->stop();
+        QTRY_VERIFY_WITH_TIMEOUT(!chat->busy(), 10'000); // not the 90 s idle limit
+        QCOMPARE(chat->error(), std::optional<QString>("已停止回复，可以重试。"));
+        QCOMPARE(log.lines(), QStringList()); // a stop is no fault to log
+
+        // A token cancelled before the call sends nothing.
+        CancelToken token;
+        token.cancel();
+        QCOMPARE(call(server.base(), &token), "#cancelled");
+        QCOMPARE(server.connections(), 1);
+    }
+
+    // One exchange with a server that answers bytes in a mode: what the user sees, how often it
+    // was reached, and the one log line (none when log is empty).
+    void exchange_data()
+    {
+        QTest::addColumn<QString>("base"); // %1: the server's port
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<Mode>("mode");
+        QTest::addColumn<int>("idleMs");
+        QTest::addColumn<QString>("expected"); // the outcome starts with it
+        QTest::addColumn<int>("connections");
+        QTest::addColumn<QString>("log");
+        const auto row = [](const char *name, const char *base, const QByteArray &bytes,
+                            const QString &expected, int connections, const QString &log = {},
+                            Mode mode = Mode::Answer, int idleMs = 90'000) {
+            QTest::newRow(name) << base << bytes << mode << idleMs << expected << connections
+                                << log;
+        };
+        const char *local = "http://127.0.0.1:%1";
+        const QString failed = QStringLiteral("Pimlo chat: no reply from 127.0.0.1: ");
+        const QByteArray ok = TestHttpServer::response(200, okBody);
+        row("mixed case loopback", "hTtP://LocalHost:%1", ok, "你好", 1);
+        row("0.0.0.0", "http://0.0.0.0:%1", ok, "!为保护 API Key", 0);
+        row("v4-mapped", "http://[::ffff:127.0.0.1]:%1", ok, "!为保护 API Key", 0);
+        row("ftp", "ftp://127.0.0.1:%1", ok, "!接口地址无效", 0);
+        row("nothing listening", "http://127.0.0.1:1", ok, "#failed", 0,
+            failed + "Failed to connect");
+        row("not http", local, "SSH-2.0-OpenSSH_9.2p1\r\n", "!网络响应异常，请重试。", 1);
+        // Not followed: the target is the dead proxy's port.
+        row("redirect", local,
+            TestHttpServer::response(302, "", "Location: http://127.0.0.1:1/x\r\n"),
+            "!连接失败（HTTP 302），请稍后重试。", 1);
+        // Valid JSON padded with white space, announced by Content-Length or close-delimited.
+        const auto padded = [](int status, bool announced, std::size_t size) {
+            QByteArray body = okBody.leftJustified(qsizetype(size), ' ');
+            QByteArray head = "HTTP/1.1 " + QByteArray::number(status) + " X\r\n";
+            if (announced)
+                head += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+            return head + "Connection: close\r\n\r\n" + body;
+        };
+        const std::size_t cap = DeepSeekClient::maxBodyBytes;
+        row("exactly the cap", local, padded(200, true, cap), "你好", 1);
+        row("over the cap, announced", local, padded(200, true, cap + 1), noReply, 1);
+        row("over the cap, streamed", local, padded(200, false, cap + 1), noReply, 1);
+        row("over the cap, error status", local, padded(500, false, 3 * cap),
+            "!DeepSeek 暂时不可用，请稍后重试。", 1);
+        // Each byte of a drip renews the idle limit, so only its total limit of 1 s (libcurl's
+        // words) can end it.
+        const QByteArray head = "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n";
+        row("stall", local, head, "#timed out", 1, failed + "no data received for 300 ms",
+            Mode::Stall, 300);
+        row("drip", local, head, "#timed out", 1, failed + "Operation timed out", Mode::Drip, 500);
+    }
+    void exchange()
+    {
+        QFETCH(QString, base);
+        QFETCH(QByteArray, bytes);
+        QFETCH(Mode, mode);
+        QFETCH(int, idleMs);
         QFETCH(QString, expected);
-        QCOMPARE(outcome(body, 200), expected);
+        QFETCH(QString, log);
+        TestHttpServer server(bytes, mode);
+        const TransportLimits limits{std::chrono::milliseconds(idleMs),
+                                     std::chrono::seconds(mode == Mode::Drip ? 1 : 60)};
+        const QString got =
+            call(base.replace("%1", QString::number(server.port())).toStdString(), nullptr, limits);
+        QVERIFY2(got.startsWith(expected), qPrintable(got));
+        QTEST(server.connections(), "connections"); // never re-sent
+        QCOMPARE(lastLog.size(), log.isEmpty() ? 0 : 1);
+        QVERIFY2(lastLog.value(0).startsWith(log), qPrintable(lastLog.value(0)));
+    }
+
+    void selfSignedCertificateIsRefused()
+    {
+        QTemporaryDir dir;
+        const QString cert = dir.filePath("cert.pem");
+        const QString key = dir.filePath("key.pem");
+        QProcess make;
+        make.start("openssl",
+                   {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                    "-nodes", "-days", "1", "-subj", "/CN=127.0.0.1", "-addext",
+                    "subjectAltName=IP:127.0.0.1", "-keyout", key, "-out", cert});
+        QVERIFY(make.waitForFinished(30'000) && make.exitCode() == 0);
+
+        QProcess tls;
+        tls.start("openssl", {"s_server", "-accept", "127.0.0.1:0", "-cert", cert, "-key", key,
+                              "-www", "-naccept", "5"});
+        auto stop = qScopeGuard([&] {
+            tls.kill();
+            tls.waitForFinished();
+        });
+        const QRegularExpression accept(QStringLiteral("ACCEPT 127\\.0\\.0\\.1:(\\d+)"));
+        QByteArray output;
+        QRegularExpressionMatch port;
+        while (!port.hasMatch() && tls.waitForReadyRead(10'000))
+            port = accept.match(QString::fromUtf8(output += tls.readAllStandardOutput()));
+        QVERIFY2(port.hasMatch(), output.constData());
+
+        QCOMPARE(call("https://127.0.0.1:" + port.captured(1).toStdString()), "#failed");
+        QVERIFY2(
+            lastLog.value(0).startsWith("Pimlo chat: no reply from 127.0.0.1: SSL certificate"),
+            qPrintable(lastLog.value(0)));
     }
 };
 

@@ -1,148 +1,87 @@
 #include "TestHttpServer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <QTcpServer>
+#include <QTcpSocket>
 
 #include <cstdlib>
-#include <stdexcept>
+#include <memory>
 
 namespace pimlo::test {
 
-namespace {
-
-// 1 when fd is readable, 0 on timeout or poll error, -1 when the server is stopping.
-int waitReadable(int fd, int stopFd, int ms)
+TestHttpServer::TestHttpServer(QByteArray reply, Mode mode)
+    : m_reply(std::move(reply)), m_mode(mode)
 {
-    pollfd fds[2] = {{fd, POLLIN, 0}, {stopFd, POLLIN, 0}};
-    if (poll(fds, 2, ms) <= 0)
-        return 0;
-    return fds[1].revents ? -1 : 1;
-}
-
-} // namespace
-
-TestHttpServer::TestHttpServer(Handler handler) : m_handler(std::move(handler))
-{
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    m_listen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (pipe(m_stopPipe) != 0 || m_listen < 0 ||
-        bind(m_listen, reinterpret_cast<sockaddr *>(&address), length) != 0 ||
-        listen(m_listen, 8) != 0 ||
-        getsockname(m_listen, reinterpret_cast<sockaddr *>(&address), &length) != 0)
-        throw std::runtime_error("cannot listen on 127.0.0.1");
-    m_port = ntohs(address.sin_port);
-    m_thread = std::thread([this] { run(); });
+    start();
+    m_listening.acquire();
 }
 
 TestHttpServer::~TestHttpServer()
 {
-    static_cast<void>(write(m_stopPipe[1], "x", 1));
-    m_thread.join();
-    for (int fd : {m_listen, m_stopPipe[0], m_stopPipe[1]})
-        close(fd);
+    m_stop = true;
+    wait();
 }
 
-int TestHttpServer::connections() const
+QByteArrayList TestHttpServer::requests() const
 {
-    std::lock_guard lock(m_mutex);
-    return m_connections;
-}
-
-std::vector<std::string> TestHttpServer::requests() const
-{
-    std::lock_guard lock(m_mutex);
+    QMutexLocker lock(&m_mutex);
     return m_requests;
-}
-
-bool TestHttpServer::waitForRequests(int n, std::chrono::milliseconds limit)
-{
-    std::unique_lock lock(m_mutex);
-    return m_changed.wait_for(lock, limit, [&] { return int(m_requests.size()) >= n; });
 }
 
 void TestHttpServer::run()
 {
-    for (;;) {
-        const int ready = waitReadable(m_listen, m_stopPipe[0], -1);
-        if (ready < 0)
-            return;
-        const int fd = ready ? accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC) : -1;
-        if (fd < 0)
-            continue;
-        {
-            std::lock_guard lock(m_mutex);
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost);
+    m_port = server.serverPort();
+    m_listening.release();
+    while (!m_stop) {
+        if (server.waitForNewConnection(10)) {
+            const std::unique_ptr<QTcpSocket> peer(server.nextPendingConnection());
             ++m_connections;
+            serve(*peer);
         }
-        m_changed.notify_all();
-        m_handler(*this, fd);
-        close(fd);
     }
 }
 
-std::string TestHttpServer::readRequest(int fd)
+bool TestHttpServer::connected(QTcpSocket &peer, int ms) const
 {
-    std::string data;
-    std::size_t expected = std::string::npos;
-    char buffer[65536];
-    while (data.size() < expected && waitReadable(fd, m_stopPipe[0], 10'000) > 0) {
-        const ssize_t got = recv(fd, buffer, sizeof buffer, 0);
-        if (got <= 0)
-            break;
-        data.append(buffer, std::size_t(got));
-        const auto end = data.find("\r\n\r\n");
-        if (expected == std::string::npos && end != std::string::npos) {
-            const auto at = data.find("Content-Length: ");
-            expected = end + 4 + (at < end ? std::strtoul(data.c_str() + at + 16, nullptr, 10) : 0);
-        }
+    peer.waitForReadyRead(ms); // also sends what is buffered
+    return !m_stop && peer.state() == QAbstractSocket::ConnectedState;
+}
+
+void TestHttpServer::serve(QTcpSocket &peer)
+{
+    QByteArray request;
+    qsizetype expected = -1; // headers and body, once the headers are in
+    while ((expected < 0 || request.size() < expected) && connected(peer, 10)) {
+        request += peer.readAll();
+        const qsizetype head = request.indexOf("\r\n\r\n");
+        const qsizetype at = request.indexOf("Content-Length: ");
+        if (expected < 0 && head >= 0)
+            expected = head + 4 + (at >= 0 && at < head ? atoll(request.constData() + at + 16) : 0);
     }
     {
-        std::lock_guard lock(m_mutex);
-        m_requests.push_back(data);
+        QMutexLocker lock(&m_mutex);
+        m_requests << request;
     }
-    m_changed.notify_all();
-    return data;
+    if (m_mode == Mode::Stall) {
+        while (connected(peer, 10)) {
+        }
+        return;
+    }
+    peer.write(m_reply);
+    while (m_mode == Mode::Drip && connected(peer, 50))
+        peer.write("{");
+    while (peer.bytesToWrite() > 0 && peer.waitForBytesWritten(10'000)) {
+    }
+    peer.disconnectFromHost();
 }
 
-bool TestHttpServer::send(int fd, std::string_view bytes)
+QByteArray TestHttpServer::response(int status, const QByteArray &body,
+                                    const QByteArray &extraHeaders)
 {
-    while (!bytes.empty()) {
-        const ssize_t sent = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-        if (sent <= 0)
-            return false;
-        bytes.remove_prefix(std::size_t(sent));
-    }
-    return true;
-}
-
-bool TestHttpServer::hold(int fd, std::chrono::milliseconds limit)
-{
-    using std::chrono::steady_clock;
-    const auto deadline = steady_clock::now() + limit;
-    for (;;) {
-        const auto left =
-            std::chrono::ceil<std::chrono::milliseconds>(deadline - steady_clock::now());
-        if (left.count() <= 0)
-            return true;
-        const int ready = waitReadable(fd, m_stopPipe[0], int(left.count()));
-        char byte;
-        if (ready < 0 || (ready > 0 && recv(fd, &byte, 1, 0) <= 0))
-            return false; // stopping, or the client went away
-    }
-}
-
-std::string TestHttpServer::response(int status, std::string_view body,
-                                     std::string_view extraHeaders)
-{
-    return "HTTP/1.1 " + std::to_string(status) +
+    return "HTTP/1.1 " + QByteArray::number(status) +
            " Test\r\nContent-Type: application/json\r\nConnection: close\r\nContent-Length: " +
-           std::to_string(body.size()) + "\r\n" + std::string(extraHeaders) + "\r\n" +
-           std::string(body);
+           QByteArray::number(body.size()) + "\r\n" + extraHeaders + "\r\n" + body;
 }
 
 } // namespace pimlo::test

@@ -1,58 +1,57 @@
 #pragma once
 
-#include <chrono>
-#include <condition_variable>
-#include <functional>
-#include <mutex>
+#include <QByteArrayList>
+#include <QMutex>
+#include <QSemaphore>
+#include <QThread>
+
+#include <atomic>
 #include <string>
-#include <string_view>
-#include <thread>
-#include <vector>
+
+class QTcpSocket;
 
 namespace pimlo::test {
 
-// A tiny HTTP/1.1 server on 127.0.0.1 with its own thread, one connection at a time; the
-// handler decides what each accepted peer sees.
-class TestHttpServer final
+// A tiny HTTP/1.1 server on 127.0.0.1 with a thread of its own, one connection at a time. Every
+// peer is treated alike: Answer reads the request and sends reply; Stall reads it and never
+// answers; Drip sends reply, then a byte every 50 ms.
+class TestHttpServer final : public QThread
 {
 public:
-    using Handler = std::function<void(TestHttpServer &server, int fd)>;
+    enum class Mode
+    {
+        Answer,
+        Stall,
+        Drip
+    };
 
-    explicit TestHttpServer(Handler handler);
-    ~TestHttpServer(); // stops the thread, closing any connection in progress
-    TestHttpServer(const TestHttpServer &) = delete;
-    TestHttpServer &operator=(const TestHttpServer &) = delete;
+    explicit TestHttpServer(QByteArray reply, Mode mode = Mode::Answer);
+    ~TestHttpServer() override; // also ends a connection in progress
+    Q_DISABLE_COPY_MOVE(TestHttpServer)
 
     int port() const { return m_port; }
     std::string base() const { return "http://127.0.0.1:" + std::to_string(m_port); }
-
-    int connections() const;
-    std::vector<std::string> requests() const; // headers and body, as read by readRequest
-    // Waits until n requests were read.
-    bool waitForRequests(int n, std::chrono::milliseconds limit = std::chrono::seconds(10));
-
-    // For handlers. hold() is true when limit passed with the peer still connected, false
-    // as soon as the peer closes or the server stops.
-    std::string readRequest(int fd);
-    bool send(int fd, std::string_view bytes);
-    bool hold(int fd, std::chrono::milliseconds limit);
+    int connections() const { return m_connections; }
+    QByteArrayList requests() const; // headers and body of each request read
 
     // A complete response: status code, JSON body, extra header lines.
-    static std::string response(int status, std::string_view body,
-                                std::string_view extraHeaders = {});
+    static QByteArray response(int status, const QByteArray &body,
+                               const QByteArray &extraHeaders = {});
 
 private:
-    void run();
+    void run() override;
+    void serve(QTcpSocket &peer);
+    // Waits up to ms for the peer; false once it has gone or the server stops.
+    bool connected(QTcpSocket &peer, int ms) const;
 
-    Handler m_handler;
-    int m_listen = -1;
-    int m_stopPipe[2] = {-1, -1};
-    int m_port = 0;
-    mutable std::mutex m_mutex;
-    std::condition_variable m_changed;
-    int m_connections = 0;
-    std::vector<std::string> m_requests;
-    std::thread m_thread;
+    const QByteArray m_reply;
+    const Mode m_mode;
+    QSemaphore m_listening;
+    std::atomic<int> m_port = 0;
+    std::atomic<int> m_connections = 0;
+    std::atomic<bool> m_stop = false;
+    mutable QMutex m_mutex;
+    QByteArrayList m_requests;
 };
 
 } // namespace pimlo::test
