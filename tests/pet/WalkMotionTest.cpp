@@ -3,6 +3,7 @@
 #include <QTest>
 
 #include <cmath>
+#include <random>
 
 using namespace pimlo;
 using Phase = WalkMotion::Phase;
@@ -43,7 +44,7 @@ Ticker walkingPet()
 
 } // namespace
 
-class WalkMotionTest : public QObject
+class WalkMotionTest final : public QObject
 {
     Q_OBJECT
 
@@ -75,6 +76,7 @@ private Q_SLOTS:
         QFETCH(QList<double>, destinations);
         const Point home{homeX, 100};
         Ticker t{WalkMotion(home, 0), frame};
+        QCOMPARE(t.motion.nextDeparture(), 20.0); // a rest comes first
         for (const double destination : destinations) {
             const double departure = t.motion.nextDeparture();
             while (t.motion.phase == Phase::idle && t.motion.nextDeparture() == departure &&
@@ -132,11 +134,6 @@ private Q_SLOTS:
     void dragAndDropMakesNewHome()
     {
         Ticker t = walkingPet();
-        const WalkMotion before = t.motion;
-        t.motion.drag({500, 300}, screen);
-        t.motion.endDrag(t.now());
-        QVERIFY(t.motion == before); // not held: both ignored
-
         t.motion.beginDrag(t.now());
         t.motion.drag({500, 300}, screen);
         t.tick();
@@ -149,79 +146,119 @@ private Q_SLOTS:
         QCOMPARE(t.motion.destinationX, 660.0);
     }
 
-    void clampsToFrame_data()
-    {
-        QTest::addColumn<Point>("p");
-        QTest::addColumn<Rect>("frame");
-        QTest::addColumn<Point>("expected");
-        QTest::newRow("past top right") << Point{1439, 899} << screen << Point{1240, 700};
-        QTest::newRow("past bottom left") << Point{-50, -9} << screen << Point{0, 0};
-        QTest::newRow("narrow frame")
-            << Point{300, 400} << makeRect(100, 0, 150, 900) << Point{100, 400};
-        QTest::newRow("low frame")
-            << Point{300, 400} << makeRect(0, 30, 1440, 120) << Point{300, 30};
-        // A NaN home lands on the edge; a drag to NaN is ignored.
-        QTest::newRow("NaN") << Point{NAN, NAN} << screen << Point{0, 0};
-    }
-
-    // A home outside the frame (a shrunken screen) is pulled in on the next tick, and a drag
-    // stops at the same edges.
-    void clampsToFrame()
-    {
-        QFETCH(Point, p);
-        QFETCH(Rect, frame);
-        QFETCH(Point, expected);
-        Ticker t{WalkMotion(p, NAN), frame}; // a NaN start time counts as 0
-        t.tick();
-        QCOMPARE(t.motion.phase, Phase::idle);
-        QCOMPARE(t.motion.home, expected);
-        QCOMPARE(t.motion.position, expected);
-        t.motion.beginDrag(1);
-        t.motion.drag(p, frame);
-        QCOMPARE(t.motion.position, expected);
-    }
-
-    // An action stops the pet mid-trip; after the rest it walks home from there.
+    // An action stops the pet mid-trip, a menu held open for a minute after it delays the rest;
+    // after the rest the pet walks home from where it stopped.
     void finishActionAwayFromHome()
     {
         Ticker t = walkingPet();
         t.motion.finishAction(t.now());
-        const double finished = t.now();
-        QVERIFY(t.untilPhaseChanges() && t.isFirstTickAt(finished + 20));
+        t.motion.shiftClock(60);
+        t.n += 60 * 30;
+        const double rested = t.now() + 20;
+        QVERIFY(t.untilPhaseChanges() && t.isFirstTickAt(rested));
         QCOMPARE(t.motion.phase, Phase::returning);
         QVERIFY(t.untilPhaseChanges());
         QCOMPARE(t.motion.position, t.motion.home);
     }
 
-    void shiftClock_data()
+    void aDay_data()
     {
-        QTest::addColumn<double>("by");
-        QTest::addColumn<double>("shift");
-        QTest::newRow("60 s") << 60.0 << 60.0;
-        QTest::newRow("negative") << -5.0 << 0.0;
-        QTest::newRow("NaN") << double(NAN) << 0.0;
-        QTest::newRow("infinite") << double(INFINITY) << 0.0; // would stop the pet for good
+        QTest::addColumn<unsigned>("seed");
+        for (const unsigned seed : {5u, 2024u})
+            QTest::addRow("seed %u", seed) << seed;
     }
 
-    void shiftClock()
+    // 24 hours of ticks at 30 Hz, driven as the pet's owner does (no ticks while held, paused,
+    // playing or chatting) and now and then with broken clock, screen and pointer readings. The
+    // pet stays on the frame, is home within a rest and a trip of any change, and never rests
+    // longer than a rest where it has room to walk.
+    void aDay()
     {
-        QFETCH(double, by);
-        QFETCH(double, shift);
-        WalkMotion m({1200, 100}, 10);
-        const WalkMotion expected({1200, 100}, 10 + shift);
-        m.shiftClock(by);
-        QCOMPARE(m.nextDeparture(), expected.nextDeparture());
-        QVERIFY(m == expected);
-    }
-
-    // The raw strings are stored, so they must not change.
-    void phaseRawValues()
-    {
-        const std::pair<Phase, std::string_view> all[] = {
-            {Phase::idle, "idle"}, {Phase::outward, "outward"}, {Phase::returning, "returning"}};
-        for (const auto &[phase, raw] : all)
-            QVERIFY(rawValue(phase) == raw && phaseFromString(raw) == phase);
-        QVERIFY(!phaseFromString("OUTWARD") && !phaseFromString(" outward"));
+        QFETCH(unsigned, seed);
+        std::mt19937 random(seed);
+        const auto uniform = [&](double lo, double hi) {
+            return std::uniform_real_distribution(lo, hi)(random);
+        };
+        const auto chance = [&](double p) { return uniform(0, 1) < p; };
+        const auto broken = [&] { return chance(0.5) ? NAN : chance(0.5) ? INFINITY : -INFINITY; };
+        // Some far away, some narrower or lower than the pet.
+        const auto anyFrame = [&] {
+            const double span = chance(0.1) ? 1e6 : 3000;
+            const auto size = [&](double high) { return uniform(0, chance(0.2) ? 200 : high); };
+            return makeRect(uniform(-span, span), uniform(-span, span), size(3000), size(2000));
+        };
+        const double tick = 1 / 30.0;
+        const double homeWithin =
+            WalkMotion::restDuration + 2 * WalkMotion::maxDistance / WalkMotion::speed + 1;
+        const double roomToWalk = WalkMotion::petSize + 48; // one side has the preferred 24
+        Rect frame = screen;
+        double now = 0, changed = 0, wasHome = 0, wasMoving = 0, next = 0;
+        WalkMotion m({NAN, 40}, NAN); // a broken saved home and clock: the left edge, time 0
+        // A pet window with its origin at p shows whole, or pinned to the left or bottom edge.
+        const auto inside = [&](Point p) {
+            const double size = WalkMotion::petSize;
+            return p.x >= frame.minX() && p.x <= std::max(frame.minX(), frame.maxX() - size) &&
+                   p.y >= frame.minY() && p.y <= std::max(frame.minY(), frame.maxY() - size);
+        };
+        for (int ticks = 0; ticks < 24 * 3600 * 30; ++ticks) {
+            m.tick(now += tick, frame);
+            if (m.phase == Phase::idle && m.position == m.home)
+                wasHome = now;
+            if (m.phase != Phase::idle)
+                wasMoving = now;
+            const char *error = nullptr;
+            for (const double v : {m.position.x, m.position.y, m.home.x, m.home.y, m.destinationX,
+                                   m.nextDeparture(), m.lastTime()})
+                if (!std::isfinite(v))
+                    error = "non-finite field";
+            if (!inside(m.position) || !inside(m.home) || m.position.y != m.home.y)
+                error = "off the frame";
+            if (now - std::max(wasHome, changed) > homeWithin)
+                error = "not home";
+            if (frame.size.width >= roomToWalk &&
+                now - std::max(wasMoving, changed) > WalkMotion::restDuration + 2 * tick)
+                error = "rests too long";
+            if (error)
+                QFAIL(qPrintable(QString("%1 s: %2").arg(now).arg(error)));
+            if (now < next)
+                continue;
+            const double op = uniform(0, 1);
+            if (op < 0.3) { // a drag to a new home, maybe off the frame or to no point at all
+                m.beginDrag(now);
+                for (int moves = 1 + int(uniform(0, 30)); moves > 0; --moves) {
+                    Point to{frame.minX() + uniform(-300, frame.size.width + 300),
+                             frame.minY() + uniform(-300, frame.size.height + 300)};
+                    if (chance(0.05))
+                        (chance(0.5) ? to.x : to.y) = broken();
+                    const Point from = m.position;
+                    m.drag(to, frame);
+                    if (std::isnan(to.x + to.y)
+                            ? m.position != from
+                            : m.position != WalkMotion::clamped(to, frame) || !inside(m.position))
+                        QFAIL("not dragged to the nearest point inside the frame");
+                    now += uniform(0.01, 0.2);
+                }
+                m.endDrag(now);
+                QVERIFY(m.home == m.position);
+            } else if (op < 0.5) { // a menu held open, or a broken pause
+                const double pause = chance(0.9) ? uniform(0, 120) : broken();
+                m.shiftClock(chance(0.05) ? -pause : pause);
+                now += std::isfinite(pause) ? pause : 0;
+            } else if (op < 0.65) { // an action played or a chat held open
+                now += chance(0.7) ? uniform(1, 6) : uniform(10, 900);
+                m.finishAction(chance(0.05) ? broken() : now);
+            } else if (op < 0.7) { // a broken clock or screen reading, taken as a missed tick
+                m.tick(chance(0.5) ? broken() : now,
+                       chance(0.5) ? makeRect(0, 0, broken(), 900) : frame);
+            } else if (op < 0.75) { // the machine suspended
+                now += uniform(1, 1e5);
+                m.resumeAfterPause(now);
+            } else { // another screen, or the same one resized or rearranged
+                frame = anyFrame();
+            }
+            changed = now;
+            next = now + uniform(0, 300);
+        }
     }
 };
 
