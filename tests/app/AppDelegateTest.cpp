@@ -9,34 +9,27 @@
 #include <QTest>
 
 using namespace pimlo;
+using View = PetScene::View;
 
 namespace {
 
-// A delegate whose clock the test owns, on a 1440 × 875 screen, lacking one pose if asked.
+// A launched delegate whose clock the test owns, on a 1440 × 875 screen, lacking one pose if
+// asked.
 struct App
 {
-    double now = 1000;
-    AppDelegate delegate;
+    explicit App(QString missingPose = {}) : missing(std::move(missingPose)) {}
 
-    explicit App(const QString &missingPose = QString()) : delegate(environment(missingPose)) {}
-    AppEnvironment environment(const QString &missingPose)
-    {
-        AppEnvironment environment;
-        environment.clock = [this] { return now; };
-        environment.visibleFrame = [](const QScreen &) { return makeRect(0, 0, 1440, 875); };
-        environment.loadImage = [missingPose](const QString &name, qreal ratio) {
-            return name == missingPose ? QImage() : PoseImages::load(name, ratio);
-        };
-        return environment;
-    }
-    void runUntil(double end)
-    {
-        while (now + 1.0 / 30 <= end) {
-            now += 1.0 / 30;
-            delegate.controller()->updateMotion();
-        }
-    }
-    PetWindow *window() const { return delegate.stage()->window(); }
+    QString missing;
+    double now = 1000;
+    AppDelegate delegate{
+        {.loadImage =
+             [this](const QString &name, qreal ratio) {
+                 return name == missing ? QImage() : PoseImages::load(name, ratio);
+             },
+         .clock = [this] { return now; },
+         .visibleFrame = [](const QScreen &) { return makeRect(0, 0, 1440, 875); }}};
+    bool launched = delegate.applicationDidFinishLaunching();
+    PetController *controller = delegate.controller();
 };
 
 } // namespace
@@ -51,22 +44,22 @@ private Q_SLOTS:
     void launchAndTermination()
     {
         App app;
-        QVERIFY(app.delegate.applicationDidFinishLaunching());
-        PetWindow *window = app.window();
-        QVERIFY(window->isVisible());
-        QCOMPARE(window->contentView(), app.delegate.stage()->idleView());
+        QVERIFY(app.launched);
+        PetStage *stage = app.delegate.stage();
+        PetWindow *window = stage->window();
+        QVERIFY(window->isVisible() && window->contentView() == stage->idleView());
         QCOMPARE(window->origin(), (Point{1200, 40}));
         // Resting, the motion timer sleeps until a changed screen wakes it.
         QVERIFY(app.delegate.movementTimer()->isSleeping());
-        const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
-        Q_EMIT QGuiApplication::primaryScreen()->availableGeometryChanged(available);
+        QScreen *screen = QGuiApplication::primaryScreen();
+        Q_EMIT screen->availableGeometryChanged(screen->availableGeometry());
         QVERIFY(!app.delegate.movementTimer()->isSleeping());
-        app.runUntil(1000 + 30); // after the launch nap and 20 s of rest, walking
-        QCOMPARE(window->contentView(), app.delegate.stage()->walkingView());
-        QVERIFY(!app.delegate.stage()->idleView()->timer()->isActive()); // hidden, it sleeps too
+        for (; app.now < 1030; app.now += 1.0 / 30) // after the launch nap and 20 s of rest
+            app.controller->updateMotion();
+        QCOMPARE(window->contentView(), stage->walkingView());
+        QVERIFY(!stage->idleView()->timer()->isActive()); // hidden, it sleeps too
         QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(100, 100));
-        QCOMPARE(window->contentView(), app.delegate.stage()->happyView());
-
+        QCOMPARE(window->contentView(), stage->happyView());
         app.delegate.applicationWillTerminate();
         QVERIFY(!window->isVisible());
         app.delegate.applicationWillTerminate(); // a second call finds nothing left to do
@@ -76,11 +69,9 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("pose");
         QTest::addColumn<QStringList>("log");
-        const QStringList silent;
         QTest::newRow("idle") << "pimlo-idle" << QStringList{"Pimlo: missing image or screen"};
-        QTest::newRow("walk") << "pimlo-walk-left" << silent;
-        QTest::newRow("happy") << "pimlo-happy" << silent;
-        QTest::newRow("sleep") << "pimlo-sleep" << silent;
+        for (const char *pose : {"pimlo-walk-left", "pimlo-happy", "pimlo-sleep"})
+            QTest::newRow(pose) << pose << QStringList();
     }
     void missingPoseEndsLaunch()
     {
@@ -88,30 +79,23 @@ private Q_SLOTS:
         QFETCH(QStringList, log);
         StderrCapture capture;
         App app(pose);
-        QVERIFY(!app.delegate.applicationDidFinishLaunching());
+        QVERIFY(!app.launched);
         app.delegate.applicationWillTerminate(); // skips what launch never made
-        QVERIFY(!app.delegate.movementTimer());
         QCOMPARE(capture.lines("Pimlo"), log);
     }
 
-    void quitGoesThroughTheEventLoop_data()
-    {
-        QTest::addColumn<QString>("from");
-        QTest::newRow("main menu") << "main";
-        QTest::newRow("pet menu") << "pet";
-    }
+    // From the main menu's shortcut and the pet menu's last item alike.
     void quitGoesThroughTheEventLoop()
     {
-        QFETCH(QString, from);
-        AppDelegate delegate;
-        QVERIFY(delegate.applicationDidFinishLaunching());
-        QAction *quit = from == "main" ? delegate.mainMenu()->quitAction()
-                                       : delegate.petMenu()->actions().last();
+        App app;
         QSignalSpy aboutToQuit(qApp, &QCoreApplication::aboutToQuit);
-        QTimer::singleShot(0, quit, &QAction::trigger);
-        QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(2); });
-        QCOMPARE(QApplication::exec(), 0);
-        QCOMPARE(aboutToQuit.count(), 1);
+        for (QAction *quit :
+             {app.delegate.mainMenu()->quitAction(), app.delegate.petMenu()->actions().last()}) {
+            QTimer::singleShot(0, quit, &QAction::trigger);
+            QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(2); }); // never quit
+            QCOMPARE(QApplication::exec(), 0);
+        }
+        QCOMPARE(aboutToQuit.count(), 2);
     }
 
     // An open menu pauses the pet; its commands run after it has closed.
@@ -119,34 +103,30 @@ private Q_SLOTS:
     {
         QTest::addColumn<bool>("tray");
         QTest::addColumn<int>("item");
-        QTest::addColumn<PetScene::View>("view");
-        QTest::newRow("打招呼") << false << 0 << PetScene::View::idle;
-        QTest::newRow("开心") << true << 1 << PetScene::View::happy;
-        QTest::newRow("睡觉") << false << 2 << PetScene::View::sleep;
+        QTest::addColumn<View>("view");
+        QTest::newRow("打招呼") << false << 0 << View::idle;
+        QTest::newRow("开心") << true << 1 << View::happy;
+        QTest::newRow("睡觉") << false << 2 << View::sleep;
     }
     void menus()
     {
         QFETCH(bool, tray);
         QFETCH(int, item);
-        QFETCH(PetScene::View, view);
+        QFETCH(View, view);
         App app;
-        QVERIFY(app.delegate.applicationDidFinishLaunching());
         QMenu *menu = tray ? app.delegate.trayMenu() : app.delegate.petMenu();
         menu->popup(QPoint(10, 10));
-        QCOMPARE(app.delegate.controller()->menuPauseStarted(), std::optional(app.now));
-        QAction *action = menu->actions().at(item);
+        QCOMPARE(app.controller->menuPauseStarted(), std::optional(app.now));
         menu->hide();
-        action->trigger();
-        QVERIFY(!app.delegate.controller()->menuPauseStarted());
-        QVERIFY(
-            (app.delegate.controller()->scene() == PetScene{.origin = {1200, 40}, .greeting = {}}));
+        menu->actions().at(item)->trigger();
+        QVERIFY(!app.controller->menuPauseStarted());
+        QVERIFY((app.controller->scene() == PetScene{.origin = {1200, 40}, .greeting = {}}));
         QCoreApplication::processEvents();
-        QCOMPARE(app.delegate.controller()->scene().view, view);
+        QCOMPARE(app.controller->scene().view, view);
         if (item == 0) { // the card sits where the controller put it, the shadow around it
             GreetingBubble *bubble = app.delegate.stage()->greetingBubble();
             const QPoint topLeft = ScreenGeometry::windowTopLeft({1245 - 10, 234 - 10}, 66);
-            QCOMPARE(bubble->geometry(), QRect(topLeft, QSize(130, 66)));
-            QVERIFY(bubble->isVisible());
+            QVERIFY(bubble->isVisible() && bubble->geometry() == QRect(topLeft, QSize(130, 66)));
         }
     }
 
@@ -155,7 +135,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("points");
         QTest::addColumn<qreal>("ratio");
-        for (int points : {16, 22, 24, 32, 48})
+        for (int points : {16, 48})
             for (qreal ratio : {1.0, 2.0})
                 QTest::addRow("%d@%gx", points, ratio) << points << ratio;
     }
@@ -169,11 +149,10 @@ private Q_SLOTS:
                                  .convertToFormat(QImage::Format_ARGB32);
         const int side = int(points * ratio);
         QCOMPARE(image.size(), QSize(side, side));
-        QCOMPARE(qAlpha(image.pixel(0, 0)), 0);
-        int glyph = 0; // white strokes, on the opaque badge
-        for (int i = 0; i < side * side; ++i)
-            glyph += image.pixel(i % side, i / side) == qRgb(255, 255, 255);
+        const auto *pixels = reinterpret_cast<const QRgb *>(image.constBits());
+        const auto glyph = std::count(pixels, pixels + side * side, qRgb(255, 255, 255));
         QVERIFY(glyph > side * side / 12 && qAlpha(image.pixel(side / 2, side / 8)) == 255);
+        QCOMPARE(qAlpha(image.pixel(0, 0)), 0);
     }
 };
 

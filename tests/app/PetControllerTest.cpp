@@ -2,56 +2,78 @@
 #include "StderrCapture.h"
 
 #include <QTest>
+#include <map>
 
 using namespace pimlo;
 using View = PetScene::View;
-using Phase = WalkMotion::Phase;
+using Event = std::function<void(PetController &)>;
+using Greeting = std::optional<Point>;
 
 namespace {
 
 constexpr double tick = 1.0 / 30;
-const QString movement = QStringLiteral("Pimlo movement:");
 const Rect screen = makeRect(0, 0, 1440, 875);
 
-// Equal but for rounding: the same view, actions and places.
-bool alike(const PetScene &a, const PetScene &b)
-{
-    const auto near = [](Point p, Point q) { return qAbs(p.x - q.x) + qAbs(p.y - q.y) < 1e-6; };
-    return a.view == b.view && qAbs(a.actionTime - b.actionTime) < 1e-6 &&
-           near(a.origin, b.origin) && a.greeting.has_value() == b.greeting.has_value() &&
-           near(a.greeting.value_or(Point{}), b.greeting.value_or(Point{}));
-}
+// The events a script names: "press@1 drag@1 drop@1.5 tick@3" tells each at its second after
+// launch; "chat@t" opens the chat window.
+const std::map<QString, Event> events = {{"nap", &PetController::scheduleLaunchNap},
+                                         {"sleep", &PetController::playSleep},
+                                         {"happy", &PetController::playHappy},
+                                         {"greet", &PetController::showGreeting},
+                                         {"press", &PetController::pressBegan},
+                                         {"click", [](PetController &p) { p.pressEnded(false); }},
+                                         {"drag",
+                                          [](PetController &p) {
+                                              p.dragMoved({700, 100}, screen);
+                                          }},
+                                         {"drop", [](PetController &p) { p.pressEnded(true); }},
+                                         {"menu", &PetController::menuWillOpen},
+                                         {"close", &PetController::menuDidClose},
+                                         {"tick", [](PetController &) {}}};
 
-// A pet at home at (1200, 40) on a 1440 × 875 screen, with a clock the test owns.
+// A pet at home at (1200, 40) on a 1440 × 875 screen, with a clock the test owns. Its shadow is
+// told the same but skips the ticks its controller calls quiet, as the motion timer does; the two
+// must show the same scene throughout.
 struct Pet
 {
     double now = 1000;
     bool chatOpen = false;
-    int presented = 0;
-    PetController controller;
+    int presented = 0, shadowTicks = 0;
+    PetController controller{{1200, 40}, seams()};
+    PetController shadow{{1200, 40}, seams()};
 
-    Pet()
-        : controller({1200, 40}, {.clock = [this] { return now; },
-                                  .visibleFrame = [] { return std::optional(screen); },
-                                  .isChatOpen = [this] { return chatOpen; },
-                                  .present = [this](const PetScene &) { ++presented; }})
+    PetController::Seams seams()
     {
-    }
-    // Ticks at 30 Hz until the given time.
-    void runUntil(double end)
-    {
-        while (now + tick <= end + 1e-9) {
-            now += tick;
-            controller.updateMotion();
-        }
+        return {.clock = [this] { return now; },
+                .visibleFrame = [] { return std::optional(screen); },
+                .isChatOpen = [this] { return chatOpen; },
+                .present = [this](const PetScene &) { ++presented; }};
     }
     void tickAt(double t)
     {
         now = t;
         controller.updateMotion();
+        if (!shadow.quietUntil() || *shadow.quietUntil() <= t)
+            shadow.updateMotion(), ++shadowTicks;
+        QVERIFY2(shadow.scene() == controller.scene(), qPrintable(QString::number(t, 'f', 3)));
+    }
+    // Ticks at 30 Hz until the given time.
+    void runUntil(double end)
+    {
+        while (now + tick <= end + 1e-9 && !QTest::currentTestFailed())
+            tickAt(now + tick);
+    }
+    void play(const QString &script)
+    {
+        for (const QString &step : script.split(u' ')) {
+            const double t = 1000 + step.section(u'@', 1).toDouble();
+            const QString name = step.section(u'@', 0, 0);
+            runUntil(t), tickAt(t);
+            name == u"chat" ? void(chatOpen = true)
+                            : (events.at(name)(controller), events.at(name)(shadow));
+        }
     }
     const PetScene &scene() const { return controller.scene(); }
-    const WalkMotion &motion() const { return controller.motion(); }
 };
 
 } // namespace
@@ -60,13 +82,19 @@ class PetControllerTest : public QObject
 {
     Q_OBJECT
 
+    static void row(const char *script, View view, Greeting greeting = {}, double actionTime = 0)
+    {
+        QTest::newRow(script) << view << greeting << actionTime;
+    }
+
 private Q_SLOTS:
     void restsThenWalksOutAndHome()
     {
         StderrCapture log;
         Pet pet;
         pet.runUntil(1000 + 19.99);
-        QCOMPARE(pet.presented, 0); // a resting pet asks nothing of the windows
+        // A resting pet asks nothing of the windows, and its ticks sleep.
+        QVERIFY(pet.presented == 0 && pet.shadowTicks < 5);
         pet.runUntil(1000 + 21);
         const double gait = pet.controller.walkingTime();
         pet.tickAt(pet.now + 2.0); // a tick two seconds late moves the gait by 0.1 s only
@@ -74,152 +102,67 @@ private Q_SLOTS:
         pet.runUntil(1000 + 35);
         QCOMPARE(pet.scene().view, View::idle);
         QVERIFY(pet.controller.walkingTime() > 8); // the turn kept the gait going
-        QCOMPARE(log.lines(movement),
-                 QStringList({"Pimlo movement: outward x=1198.7 home=1200.0 direction=-1",
-                              "Pimlo movement: returning x=1040.0 home=1200.0 direction=1",
-                              "Pimlo movement: idle x=1200.0 home=1200.0 direction=1"}));
-        while (pet.motion().phase == Phase::idle) // the next trip starts its gait from zero
+        QStringList trip;
+        for (const char *line : {"Pimlo movement: outward x=1198.7 home=1200.0 direction=-1",
+                                 "Pimlo movement: returning x=1040.0 home=1200.0 direction=1",
+                                 "Pimlo movement: idle x=1200.0 home=1200.0 direction=1"})
+            trip << line << line; // the shadow's too
+        QCOMPARE(log.lines("Pimlo movement:"), trip);
+        while (pet.scene().view == View::idle) // the next trip starts its gait from zero
             pet.tickAt(pet.now + tick);
         QVERIFY(pet.controller.walkingTime() <= tick + 1e-9);
     }
 
-    void actionsEndWhereThePetStands_data()
+    // The row's tag is the script; then the view shows, the greeting (if any) there, and an action
+    // this far into it.
+    void scripts_data()
     {
         QTest::addColumn<View>("view");
-        QTest::addColumn<double>("duration");
-        QTest::newRow("happy") << View::happy << 1.6;
-        QTest::newRow("sleep") << View::sleep << 5.4;
+        QTest::addColumn<Greeting>("greeting");
+        QTest::addColumn<double>("actionTime");
+        row("tick@21", View::walking);      // 20 s after launch the pet sets off
+        row("chat@0 tick@25", View::idle);  // not while the chat window is open
+        row("nap@0 tick@0.99", View::idle); // the launch nap comes after a second
+        row("nap@0 tick@1 tick@1.5", View::sleep, {}, 0.5);
+        row("nap@0 press@0.99 click@1.5 tick@3", View::happy, {}, 1.5); // held then: skipped
+        row("nap@0 menu@0.99 close@1.5 tick@3", View::idle);            // a menu open then: skipped
+        row("happy@22 tick@23.59", View::happy, {}, 1.59);
+        row("happy@22 tick@23.61", View::idle);
+        row("happy@22 tick@30", View::idle);    // the walk it interrupted is abandoned
+        row("happy@22 tick@44", View::walking); // 20 s after it ended, the pet sets off again
+        row("sleep@22 tick@27.39", View::sleep, {}, 5.39);
+        row("sleep@22 tick@27.41", View::idle);
+        row("press@1 click@1 tick@2.7", View::idle);         // a click pets for 1.6 s, then lets go
+        row("sleep@0 press@1 click@1 tick@1.1", View::idle); // wakes a sleeper, does not pet it
+        // A drag wakes a sleeper for good: the next click pets it.
+        row("sleep@0 press@1 drag@1 drop@1 press@2 click@2 tick@2.1", View::happy, {}, 0.1);
+        row("chat@0 press@1 click@1 tick@1.1", View::idle); // with the chat open nothing plays
+        row("sleep@0 greet@1 tick@1.1", View::idle, Point{1245, 234}); // a sleeper wakes to greet
+        row("greet@1 tick@3.99", View::idle, Point{1245, 234});
+        row("greet@1 tick@4", View::idle);                              // for three seconds
+        row("greet@1 greet@3 tick@5.99", View::idle, Point{1245, 234}); // again: 3 s more from then
+        row("greet@1 press@2 drag@2", View::idle, Point{745, 294});     // carried along at once
     }
-    void actionsEndWhereThePetStands()
+    void scripts()
     {
         QFETCH(View, view);
-        QFETCH(double, duration);
+        QFETCH(Greeting, greeting);
+        QFETCH(double, actionTime);
         Pet pet;
-        pet.runUntil(1000 + 22); // walking
-        const Point spot = pet.scene().origin;
-        const double start = pet.now;
-        view == View::happy ? pet.controller.playHappy() : pet.controller.playSleep();
-        pet.tickAt(start + duration - 0.01);
+        pet.play(QTest::currentDataTag());
         QCOMPARE(pet.scene().view, view);
-        QCOMPARE(pet.scene().actionTime, duration - 0.01);
-        pet.tickAt(start + duration);
-        QCOMPARE(pet.scene().view, View::idle);
-        QVERIFY(!pet.controller.happyStarted() && !pet.controller.sleepStarted());
-        QCOMPARE(pet.motion().nextDeparture(), start + duration + 20); // then it walks home
-        QCOMPARE(pet.scene().origin, spot);
+        QCOMPARE(pet.scene().greeting, greeting);
+        if (view == View::happy || view == View::sleep)
+            QCOMPARE(pet.scene().actionTime, actionTime);
     }
 
-    void press_data()
-    {
-        QTest::addColumn<bool>("asleep");
-        QTest::addColumn<bool>("chatOpen");
-        QTest::addColumn<bool>("dragged");
-        QTest::addColumn<View>("view");
-        QTest::newRow("click: petted") << false << false << false << View::happy;
-        QTest::newRow("click when asleep: woken, not petted")
-            << true << false << false << View::idle;
-        QTest::newRow("click, chat open: nothing plays") << false << true << false << View::idle;
-        QTest::newRow("drag when asleep: awake for good") << true << false << true << View::idle;
-    }
-    void press()
-    {
-        QFETCH(bool, asleep);
-        QFETCH(bool, chatOpen);
-        QFETCH(bool, dragged);
-        QFETCH(View, view);
-        Pet pet;
-        if (asleep)
-            pet.controller.playSleep();
-        pet.runUntil(1000 + 1);
-        pet.chatOpen = chatOpen;
-        const WalkMotion before = pet.motion();
-        pet.controller.pressBegan();
-        if (dragged)
-            pet.controller.dragMoved({260, 80}, screen);
-        pet.controller.pressEnded(dragged);
-        pet.runUntil(pet.now + (view == View::idle ? 6 : 0));
-        QCOMPARE(pet.scene().view, view);
-        QVERIFY(!pet.controller.sleepStarted());
-        if (!asleep) // a click is no drag: the walk is as it was
-            QCOMPARE(pet.motion(), before);
-        if (dragged) // the drop point is the new home
-            QCOMPARE(pet.scene().origin, pet.motion().home);
-    }
-
-    void launchNap_data()
-    {
-        QTest::addColumn<bool>("pressed");
-        QTest::addColumn<bool>("menuOpen");
-        QTest::newRow("dozes off") << false << false;
-        QTest::newRow("held at the moment: skipped") << true << false;
-        QTest::newRow("menu open at the moment: skipped") << false << true;
-    }
-    void launchNap()
-    {
-        QFETCH(bool, pressed);
-        QFETCH(bool, menuOpen);
-        Pet pet;
-        pet.controller.scheduleLaunchNap();
-        pet.runUntil(1000 + 0.99);
-        QVERIFY(!pet.controller.sleepStarted()); // not before its second
-        if (pressed)
-            pet.controller.pressBegan();
-        if (menuOpen)
-            pet.controller.menuWillOpen();
-        pet.runUntil(1000 + 1.5);
-        pressed ? pet.controller.pressEnded(false) : pet.controller.menuDidClose();
-        pet.runUntil(1000 + 3);
-        QCOMPARE(pet.controller.sleepStarted().has_value(), !pressed && !menuOpen);
-        QCOMPARE(pet.scene().view, pressed ? View::happy : menuOpen ? View::idle : View::sleep);
-    }
-    // A menu open for 60 s shifts everything by exactly that: afterwards the pet goes on as a
-    // twin without the menu, 60 s later.
-    void menuPause_data()
-    {
-        QTest::addColumn<QString>("running");
-        QTest::newRow("walk") << "walk";
-        QTest::newRow("sleep") << "sleep";
-        QTest::newRow("happy") << "happy";
-        QTest::newRow("greeting") << "greeting";
-    }
-    void menuPause()
-    {
-        QFETCH(QString, running);
-        Pet pet, twin;
-        for (Pet *p : {&pet, &twin}) {
-            p->runUntil(1000 + 22);
-            p->tickAt(p->now + 0.01); // actions end between ticks, not on one
-            if (running == "sleep")
-                p->controller.playSleep();
-            if (running == "happy")
-                p->controller.playHappy();
-            if (running == "greeting")
-                p->controller.showGreeting();
-            p->runUntil(p->now + 1);
-        }
-        const PetScene frozen = pet.scene();
-        pet.controller.menuWillOpen();
-        pet.runUntil(pet.now + 30);
-        pet.controller.menuWillOpen(); // a second menu changes nothing
-        pet.runUntil(pet.now + 30);
-        QCOMPARE(pet.scene(), frozen);
-        pet.controller.menuDidClose();
-        for (int i = 0; i < 30 * 30; ++i) {
-            pet.tickAt(pet.now + tick);
-            twin.tickAt(twin.now + tick);
-            QVERIFY(alike(pet.scene(), twin.scene()));
-        }
-        QVERIFY(qAbs(pet.motion().nextDeparture() - twin.motion().nextDeparture() - 60) < 1e-6);
-    }
-
+    // Centred over the pet, 6 points into its top, inside the visible frame.
     void greetingOrigin_data()
     {
         QTest::addColumn<Point>("pet");
         QTest::addColumn<Rect>("visibleFrame");
         QTest::addColumn<Point>("bubble");
-        QTest::newRow("start origin") << Point{1200, 40} << screen << Point{1245, 234};
-        QTest::newRow("left edge") << Point{0, 40} << screen << Point{45, 234};
-        QTest::newRow("right edge") << Point{1240, 40} << screen << Point{1285, 234};
+        QTest::newRow("left edge") << Point{-90, 40} << screen << Point{0, 234};
         QTest::newRow("top: pushed down") << Point{600, 675} << screen << Point{645, 829};
         QTest::newRow("frame narrower than the pet")
             << Point{0, 40} << makeRect(0, 0, 150, 875) << Point{40, 234};
@@ -232,35 +175,35 @@ private Q_SLOTS:
         QCOMPARE(PetController::greetingOrigin(Rect{pet, {200, 200}}, visibleFrame), bubble);
     }
 
-    void greeting_data()
+    // A menu open for 60 s shifts everything by exactly that: afterwards the pet goes on as a
+    // twin without the menu, 60 s later.
+    void menuPause_data()
     {
-        QTest::addColumn<bool>("chatOpen");
-        QTest::newRow("chat closed") << false;
-        QTest::newRow("chat open: the pet stays frozen") << true;
+        QTest::addColumn<QString>("running");
+        QTest::newRow("walk") << "tick";
+        for (const char *event : {"sleep", "happy", "greet"})
+            QTest::newRow(event) << event;
     }
-    void greeting()
+    void menuPause()
     {
-        QFETCH(bool, chatOpen);
-        Pet pet;
-        pet.chatOpen = chatOpen;
-        pet.controller.playSleep();
-        pet.runUntil(1000 + 1);
-        pet.controller.showGreeting();
-        QVERIFY(!pet.controller.sleepStarted()); // a sleeping pet wakes to greet
-        QCOMPARE(pet.scene().greeting, std::optional(Point{1245, 234}));
-        pet.runUntil(1000 + 3);
-        pet.controller.showGreeting(); // again: three more seconds from now
-        pet.controller.pressBegan();   // carried along by a drag at once
-        pet.controller.dragMoved({700, 100}, screen);
-        QCOMPARE(pet.scene().greeting, std::optional(Point{745, 294}));
-        pet.controller.pressEnded(true);
-        pet.runUntil(1000 + 5.99);
-        QVERIFY(pet.scene().greeting);
-        pet.tickAt(1000 + 6);
-        QVERIFY(!pet.scene().greeting);
-        pet.runUntil(1000 + 25); // past the rest after the drag
-        QCOMPARE(pet.scene().view, chatOpen ? View::idle : View::walking);
-        QCOMPARE(pet.scene().origin.x == 700, chatOpen);
+        QFETCH(QString, running);
+        Pet pet, twin;
+        for (Pet *p : {&pet, &twin}) // actions end between ticks, not on one
+            p->play(running + "@22.01 tick@23.02");
+        const PetScene frozen = pet.scene();
+        pet.play("menu@23.02 menu@53.02 tick@83.02"); // a second menu changes nothing
+        QCOMPARE(pet.scene(), frozen);
+        pet.play("close@83.02");
+        for (int i = 0; i < 30 * 30; ++i) {
+            pet.tickAt(pet.now + tick);
+            twin.tickAt(twin.now + tick);
+            const PetScene &a = pet.scene(), &b = twin.scene(); // alike but for rounding
+            QVERIFY(a.view == b.view && a.greeting.has_value() == b.greeting.has_value() &&
+                    qAbs(a.actionTime - b.actionTime) + qAbs(a.origin.x - b.origin.x) < 1e-6);
+        }
+        const double shift =
+            pet.controller.motion().nextDeparture() - twin.controller.motion().nextDeparture();
+        QVERIFY(qAbs(shift - 60) < 1e-6);
     }
 };
 
