@@ -126,7 +126,7 @@ private Q_SLOTS:
         QTest::addColumn<bool>("typing");
         QTest::addColumn<bool>("atBottom");
         QTest::addColumn<bool>("animated");
-        QTest::newRow("empty") << "w|" << 0 << false << false << false;
+        QTest::newRow("first display, empty") << "|w" << 0 << false << false << false;
         QTest::newRow("second reply under way") << "wsa|s" << 3 << true << true << true;
         QTest::newRow("answered") << "wts|a" << 4 << false << true << true;
         QTest::newRow("reply fails") << "wts|f" << 3 << false << true << false;
@@ -287,7 +287,7 @@ private Q_SLOTS:
         QCOMPARE(model().lines().size(), 2);
     }
 
-    // Closing hides the window and tells the app once; presenting brings it back unminimised
+    // Closing hides the window and tells the app; presenting brings it back unminimised
     // and asks for the input's focus.
     void closeHidesAndPresentRestores()
     {
@@ -296,7 +296,6 @@ private Q_SLOTS:
         run(QStringLiteral("p"));
         QWidget *window = m_controller->window();
         window->close();
-        window->close(); // already hidden: nothing more to tell
         QVERIFY(closes == 1 && !m_controller->isOpen() && !window->isVisible());
         window->showMinimized();
         const qint64 requests = model().inputFocusRequest();
