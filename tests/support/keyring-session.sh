@@ -4,12 +4,10 @@
 #   keyring-session.sh hung      PROGRAM ARGS...  a Secret Service whose start never finishes
 # The program sees PIMLO_KEYRING_SESSION set to the mode.
 set -eu
-mode=$1
+mode=$1 tmp=$(mktemp -d)
 shift
-tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-mkdir -p "$tmp/data/dbus-1/services" "$tmp/config" "$tmp/cache" "$tmp/run"
-chmod 700 "$tmp/run"
+mkdir -p -m 700 "$tmp/data/dbus-1/services" "$tmp/config" "$tmp/cache" "$tmp/run"
 export PIMLO_KEYRING_SESSION="$mode" HOME="$tmp" XDG_DATA_HOME="$tmp/data" \
     XDG_CONFIG_HOME="$tmp/config" XDG_CACHE_HOME="$tmp/cache" XDG_RUNTIME_DIR="$tmp/run"
 # An unlock prompt must never appear on the developer's screen.
@@ -44,8 +42,5 @@ Exec=/bin/sh -c 'exec dbus-monitor --address "\$DBUS_STARTER_ADDRESS" >/dev/null
 SERVICE
     exec dbus-run-session -- "$@"
     ;;
-*)
-    echo "unknown mode $mode" >&2
-    exit 2
-    ;;
+*) echo "unknown mode $mode" >&2 && exit 2 ;;
 esac
