@@ -5,6 +5,7 @@ import os
 import signal
 import subprocess
 import tempfile
+import time
 import unittest
 
 from desktop import PIMLO, READY, Pimlo, run, start, wait_for
@@ -67,6 +68,8 @@ class Launch(unittest.TestCase):
         first.wait_for_line(lambda line: line == READY)
         second = pimlo()
         self.assertEqual((second.returncode, second.stdout.count("\n"), second.stderr), (0, 1, ""))
+        time.sleep(1)  # a plain second launch must not open the chat
+        self.assertFalse(owners("^与 Pimlo 聊天$"))
         self.assertEqual(pimlo("--show-chat").returncode, 0)
         self.assertEqual(wait_for(lambda: owners("^与 Pimlo 聊天$"), "chat"), owners("^Pimlo$"))
         self.assertEqual(owners("^Pimlo$"), {first.process.pid})
