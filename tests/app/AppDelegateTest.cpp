@@ -34,7 +34,7 @@ struct App
 
 } // namespace
 
-class AppDelegateTest : public QObject
+class AppDelegateTest final : public QObject
 {
     Q_OBJECT
 

@@ -12,7 +12,7 @@ using Action = CommandLine::Action;
 
 // What a launch decides before any window exists: the command, the name of the one pet's socket,
 // the login entry and the display platform.
-class LaunchDecisionsTest : public QObject
+class LaunchDecisionsTest final : public QObject
 {
     Q_OBJECT
 

@@ -78,7 +78,7 @@ struct Pet
 
 } // namespace
 
-class PetControllerTest : public QObject
+class PetControllerTest final : public QObject
 {
     Q_OBJECT
 
