@@ -181,6 +181,11 @@ void IdlePetView::draw(QPainter &painter) const
 void IdlePetView::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
+    // The window is translucent and nothing is painted beneath this view, so the backing store
+    // under a cached frame has just been cleared to transparent. Copying the premultiplied frame
+    // then gives the pixels blending it would, and Qt copies rows instead of blending each pixel.
+    if (!m_cachedFrames.empty() && !previewTime)
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
     draw(painter);
 }
 

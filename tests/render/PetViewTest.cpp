@@ -369,6 +369,11 @@ private Q_SLOTS:
         QVERIFY(render(view, ratio) != cached);
         view.previewTime = IdlePetView::frameIndex(2.1) * IdlePetView::frameInterval;
         QCOMPARE(differ(render(view, ratio), cached), QPoint(-1, -1));
+        // On screen the frame is copied, not blended, onto the cleared window.
+        view.previewTime.reset();
+        QImage painted = canvas(ratio, [](QPainter &) {});
+        view.render(&painted);
+        QCOMPARE(painted, cached);
     }
 };
 
