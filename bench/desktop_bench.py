@@ -12,7 +12,9 @@ side by side with Pimlo over the very same stretch of time, so both see the same
 - walking: each trip, from its first movement line to its last, with the walking floor beside it.
 
 A tray host (trayer) runs throughout, so Pimlo's tray icon is docked. The ratios are the medians
-over the windows; the resident memory is read after the last trip.
+over the windows; the resident memory is read after the last trip. The whole private desktop (X
+server, window manager, compositor, Pimlo and the floors) runs on one CPU, so no window depends on
+which cores the scheduler happened to put them on.
 
 With "floors", it measures the measurement instead: two resting floors side by side (what an
 equal pair reads), then a floor that blits the next of 202 different smaller images each time, as
@@ -43,6 +45,33 @@ def per_thread(pid, read):
         except (FileNotFoundError, ProcessLookupError):
             pass  # a thread that just ended
     return values
+
+
+def parent(pid):
+    """The parent's process id, as /proc names it."""
+    with open(f"/proc/{pid}/stat") as f:
+        return f.read().rsplit(")", 1)[1].split()[1]
+
+
+def pin_desktop():
+    """Moves every thread of the private desktop (the with-desktop shell and everything it
+    started, this script included) to the last CPU we may use; what starts later inherits it."""
+    cpu = {max(os.sched_getaffinity(0))}
+    children = {}
+    for entry in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            children.setdefault(parent(entry), []).append(entry)
+        except OSError:
+            pass  # it just ended
+    pending = [parent(os.environ["XVFB_PID"])]
+    while pending:
+        pid = pending.pop()
+        pending += children.get(pid, [])
+        try:
+            for task in os.listdir(f"/proc/{pid}/task"):
+                os.sched_setaffinity(int(task), cpu)
+        except (FileNotFoundError, ProcessLookupError):
+            pass  # it ended meanwhile
 
 
 def run_time(task):
@@ -200,6 +229,7 @@ def floors(windows=6):
 
 
 def main():
+    pin_desktop()
     if sys.argv[1:] == ["floors"]:
         return floors()
     trips = int(sys.argv[1]) if len(sys.argv) > 1 else 3
