@@ -168,7 +168,7 @@ void IdlePetView::buildCache()
 void IdlePetView::draw(QPainter &painter) const
 {
     const double t = previewTime ? *previewTime : m_clock() - m_startTime;
-    if (!m_cachedFrames.empty() && !previewTime) {
+    if (drawsCachedFrame()) {
         painter.drawImage(m_cacheRect.topLeft(), m_cachedFrames[size_t(frameIndex(t))]);
         return;
     }
@@ -184,7 +184,7 @@ void IdlePetView::paintEvent(QPaintEvent *)
     // The window is translucent and nothing is painted beneath this view, so the backing store
     // under a cached frame has just been cleared to transparent. Copying the premultiplied frame
     // then gives the pixels blending it would, and Qt copies rows instead of blending each pixel.
-    if (!m_cachedFrames.empty() && !previewTime)
+    if (drawsCachedFrame())
         painter.setCompositionMode(QPainter::CompositionMode_Source);
     draw(painter);
 }

@@ -65,6 +65,8 @@ private:
     // Draws the whole animated figure for a time on a painter already in canvas coordinates.
     void drawPose(QPainter &canvas, double t) const;
     void buildCache();
+    // Whether a redraw is a blit from the cache rather than a live drawing.
+    bool drawsCachedFrame() const { return !m_cachedFrames.empty() && !previewTime; }
 
     QImage m_image;
     std::unique_ptr<QTimer> m_timer;
