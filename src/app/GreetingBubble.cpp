@@ -1,5 +1,6 @@
 #include "GreetingBubble.h"
 
+#include "app/PetController.h"
 #include "platform/Appearance.h"
 #include "platform/ScreenGeometry.h"
 #include "platform/X11WindowHints.h"
@@ -27,7 +28,8 @@ GreetingBubble::GreetingBubble(QWidget *pet)
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_X11DoNotAcceptFocus);
     setFocusPolicy(Qt::NoFocus);
-    setFixedSize(cardWidth + 2 * margin, cardHeight + 2 * margin);
+    const Size card = PetController::greetingSize;
+    setFixedSize(int(card.width) + 2 * margin, int(card.height) + 2 * margin);
     connect(m_appearance, &Appearance::changed, this, qOverload<>(&QWidget::update));
 }
 
@@ -51,7 +53,8 @@ void GreetingBubble::draw(QPainter &painter) const
 {
     const bool dark = m_appearance->dark();
     painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF card(margin, margin, cardWidth, cardHeight);
+    const Size size = PetController::greetingSize;
+    const QRectF card(margin, margin, size.width, size.height);
 
     // A soft shadow: rounded bands widening into the margin, each adding a little darkness.
     painter.setPen(Qt::NoPen);

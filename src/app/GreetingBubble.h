@@ -17,8 +17,6 @@ class GreetingBubble final : public QWidget
     Q_DISABLE_COPY_MOVE(GreetingBubble)
 
 public:
-    static constexpr int cardWidth = 110;
-    static constexpr int cardHeight = 46;
     static constexpr int margin = 10;
     static constexpr double radius = 14;
     static constexpr int textPixels = 17;

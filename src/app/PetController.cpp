@@ -254,7 +254,7 @@ void PetController::positionGreeting(const std::optional<Rect> &visibleFrame)
 {
     if (visibleFrame)
         m_scene.greeting = greetingOrigin(
-            Rect{m_scene.origin, {PetScene::petSize, PetScene::petSize}}, *visibleFrame);
+            Rect{m_scene.origin, {petSize, petSize}}, *visibleFrame);
 }
 
 void PetController::present()

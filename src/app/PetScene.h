@@ -11,9 +11,6 @@ namespace pimlo {
 // match it.
 struct PetScene final
 {
-    // Width and height of the pet window, points.
-    static constexpr double petSize = 200.0;
-
     enum class View
     {
         idle,

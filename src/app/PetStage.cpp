@@ -5,7 +5,7 @@
 namespace pimlo {
 
 PetStage::PetStage(Point origin, QImage idleImage, Clock clock)
-    : m_window(std::make_unique<PetWindow>(origin, Size{PetScene::petSize, PetScene::petSize}))
+    : m_window(std::make_unique<PetWindow>(origin, Size{petSize, petSize}))
 {
     m_idleView = new IdlePetView(std::move(idleImage), true, std::move(clock), m_window.get());
     m_window->setContentView(m_idleView);

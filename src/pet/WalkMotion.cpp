@@ -17,7 +17,7 @@ constexpr double minRoom = 1.0;
 // fmax/fmin treat a NaN operand as missing, so a NaN coordinate lands on the lower edge.
 double clampAxis(double v, double minEdge, double maxEdge)
 {
-    const double upper = std::fmax(minEdge, maxEdge - WalkMotion::petSize);
+    const double upper = std::fmax(minEdge, maxEdge - petSize);
     return std::fmin(std::fmax(v, minEdge), upper);
 }
 
@@ -165,27 +165,9 @@ void WalkMotion::finishAction(double now)
     m_lastTime = now;
 }
 
-void WalkMotion::resumeAfterPause(double now)
-{
-    now = knownTime(now);
-    m_lastTime = now;
-    if (phase == Phase::idle)
-        m_nextDeparture = now + restDuration;
-}
-
 double WalkMotion::knownTime(double now) const
 {
     return std::isfinite(now) ? now : m_lastTime;
-}
-
-std::optional<WalkMotion::Phase> phaseFromString(std::string_view raw)
-{
-    using Phase = WalkMotion::Phase;
-    for (const Phase phase : {Phase::idle, Phase::outward, Phase::returning}) {
-        if (raw == rawValue(phase))
-            return phase;
-    }
-    return std::nullopt;
 }
 
 std::string_view rawValue(WalkMotion::Phase phase)

@@ -3,7 +3,6 @@
 #include "platform/Geometry.h"
 
 #include <cstdint>
-#include <optional>
 #include <string_view>
 
 namespace pimlo {
@@ -27,7 +26,6 @@ public:
     static constexpr double restDuration = 20.0;
     static constexpr double speed = 38.0;
     static constexpr double maxDistance = 160.0;
-    static constexpr double petSize = 200.0;
 
     // Equal to WalkMotion({0, 0}, 0).
     WalkMotion() = default;
@@ -50,8 +48,6 @@ public:
     void shiftClock(double by);
     // Stops where the pet stands and rests; it walks home afterwards if away from it.
     void finishAction(double now);
-    // Resets the clock after an outside pause; a resting pet rests for restDuration again.
-    void resumeAfterPause(double now);
 
     std::int64_t preferredDirection() const { return m_preferredDirection; }
     double nextDeparture() const { return m_nextDeparture; }
@@ -77,8 +73,7 @@ private:
     double m_lastTime = 0;
 };
 
-// "idle", "outward", "returning"; any other string, in any other case, is no phase.
-std::optional<WalkMotion::Phase> phaseFromString(std::string_view raw);
+// "idle", "outward", "returning".
 std::string_view rawValue(WalkMotion::Phase phase);
 
 } // namespace pimlo

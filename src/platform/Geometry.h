@@ -4,6 +4,9 @@
 // the primary screen. Only this folder converts to and from Qt's y-down coordinates.
 namespace pimlo {
 
+// Width and height of the pet window and of the canvas its views paint on.
+inline constexpr double petSize = 200.0;
+
 struct Point
 {
     double x = 0;

@@ -13,11 +13,6 @@ namespace {
 constexpr double lidRed = 0.88, lidGreen = 0.89, lidBlue = 0.89;
 const QRectF eyeOvals[] = {QRectF(79.5, 139.5, 16.8, 18), QRectF(104, 139.5, 16.8, 18)};
 
-double clamp01(double x)
-{
-    return std::clamp(x, 0.0, 1.0);
-}
-
 } // namespace
 
 IdlePetView::IdlePetView(QImage image, bool animate, Clock clock, QWidget *parent)
@@ -117,10 +112,10 @@ void IdlePetView::drawPose(QPainter &canvas, double t) const
     const qreal ratio = source.devicePixelRatio();
     PetCanvas::useHighInterpolation(canvas);
 
-    const auto body = [](double y) { return clamp01((y - 18) / 55); };
+    const auto body = [](double y) { return std::clamp((y - 18) / 55, 0.0, 1.0); };
     for (double y = 0; y < PetCanvas::size; y += sliceHeight) {
         const double b = body(y);
-        const double w = clamp01((y - 85) / 30);
+        const double w = std::clamp((y - 85) / 30, 0.0, 1.0);
         const double shift = sw * std::max(y - 85, 0.0) * w;
         const double sx = 1 + 0.004 * br * (1 - w) * b;
         const QRectF target(100 - 100 * sx + shift, y + 1.25 * br * b, 200 * sx,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Geometry.h"
+
 #include <QPainter>
 #include <QRectF>
 
@@ -12,7 +14,7 @@ namespace pimlo {
 // y-up source rectangles select the right rows.
 namespace PetCanvas {
 
-inline constexpr double size = 200.0;
+inline constexpr double size = petSize;
 
 // Turns the painter's y-down coordinates of a 200 × 200 device into canvas coordinates.
 inline void applyTransform(QPainter &painter)
