@@ -243,6 +243,7 @@ private Q_SLOTS:
         };
         walk(0, {{{94.5, 10.5}, red}, {{112.5, 16.5}, blue}});
         walk(0, {{{99.8, 150.3}, magenta}, {{100.2, 150.3}, orange}});
+        walk(0, {{{50, 37.6}, clear}, {{50, 39.5}, magenta}}); // the body bobbed up by 1.2
         walk(0.21, {{{106.5, 14.5}, red}, {{100.5, 16.5}, blue}, {{89.5, 32.5}, pelvis}});
         walk(0.63, {{{82.5, 10.5}, red}, {{124.5, 20.5}, blue}});
         for (const qint64 direction : {qint64(0), std::numeric_limits<qint64>::min()})
