@@ -47,6 +47,13 @@ void PetWindow::setOrigin(Point origin)
         move(topLeft);
 }
 
+void PetWindow::moveEvent(QMoveEvent *event)
+{
+    QWidget::moveEvent(event);
+    if (pos() != ScreenGeometry::windowTopLeft(m_origin, height()) && onMovedElsewhere)
+        onMovedElsewhere();
+}
+
 void PetWindow::orderFront()
 {
     // The hints go on before mapping (read at map time) and again after (as requests to the
@@ -63,6 +70,10 @@ void PetWindow::mousePressEvent(QMouseEvent *event)
     const bool menuClick =
         event->button() == Qt::RightButton ||
         (event->button() == Qt::LeftButton && event->modifiers().testFlag(Qt::ControlModifier));
+    // The release of a press still held can no longer reach this window: the menu or another
+    // program took the pointer. The press ends here, or the pet would stay held for good.
+    if (menuClick || event->button() == Qt::LeftButton)
+        endPress(false);
     if (menuClick) {
         if (actionMenu && m_contentView)
             actionMenu->popup(event->globalPosition().toPoint());
@@ -115,10 +126,17 @@ void PetWindow::mouseReleaseEvent(QMouseEvent *event)
         return;
     }
     event->accept();
+    endPress(m_moved);
+}
+
+void PetWindow::endPress(bool moved)
+{
+    if (!m_dragOffset)
+        return;
     m_dragOffset.reset();
     m_mouseDownPoint.reset();
     if (onDragEnded)
-        onDragEnded(m_moved);
+        onDragEnded(moved);
 }
 
 } // namespace pimlo

@@ -32,6 +32,8 @@ public:
     std::function<void(Point origin, const Rect &visibleFrame)> onDragMoved;
     // The press ended; true if the pointer went farther than the threshold during it.
     std::function<void(bool moved)> onDragEnded;
+    // The window went elsewhere than it was put: the window manager moved it.
+    std::function<void()> onMovedElsewhere;
 
     // The child that fills the window; the others are hidden. Not owned.
     QWidget *contentView() const { return m_contentView; }
@@ -49,8 +51,12 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
 
 private:
+    // Ends a press in progress, if any, reporting whether it was a drag.
+    void endPress(bool moved);
+
     QPointer<QWidget> m_contentView;
     Point m_origin;
     std::optional<Point> m_mouseDownPoint;

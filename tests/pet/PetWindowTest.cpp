@@ -21,7 +21,8 @@ class PetWindowTest final : public QObject
 private Q_SLOTS:
     void mouse_data()
     {
-        // P, M, R: press, move and release at points (y down) in the window.
+        // P, M, R: press, move and release at points (y down) in the window; Q: a right press
+        // with the row's button still held.
         QTest::addColumn<QString>("input");
         QTest::addColumn<Qt::MouseButton>("button");
         QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
@@ -44,6 +45,12 @@ private Q_SLOTS:
         row("back to the start is still a drag", "P50,150 M80,110 M50,150 R50,150",
             {"began", "moved 30,40", "moved 0,0", "ended moved"});
         row("stray move and release", "M120,120 R120,120", {});
+        // A press whose release went elsewhere (another program grabbed the pointer) ends as a
+        // click when the next press begins, or when the menu opens and takes the release.
+        row("press again, release lost", "P100,100 P130,130 R130,130", click + click);
+        row("menu while held", "P100,100 Q100,100 R100,100", click, "shown");
+        row("menu while dragging", "P100,100 M120,100 Q120,100 R120,100",
+            {"began", "moved 20,0", "ended click"}, "shown");
         row("right click, no menu", "P100,100 R100,100", {}, "none", Qt::RightButton);
         row("right click", "P100,100 R100,100", {}, "shown", Qt::RightButton);
         row("control click", "P100,100 R100,100", {}, "shown", Qt::LeftButton, Qt::ControlModifier);
@@ -80,9 +87,10 @@ private Q_SLOTS:
         for (const QString &event : input.split(' ')) {
             const QStringList xy = event.mid(1).split(',');
             const QPointF at(xy[0].toDouble(), xy[1].toDouble());
-            const QEvent::Type type = event[0] == 'P'   ? QEvent::MouseButtonPress
-                                      : event[0] == 'M' ? QEvent::MouseMove
-                                                        : QEvent::MouseButtonRelease;
+            const Qt::MouseButton pressed = event[0] == 'Q' ? Qt::RightButton : button;
+            const QEvent::Type type = event[0] == 'M'   ? QEvent::MouseMove
+                                      : event[0] == 'R' ? QEvent::MouseButtonRelease
+                                                        : QEvent::MouseButtonPress;
             const QPointF global = QPointF(window.geometry().topLeft()) + at;
             // A release without a press (Qt drops those) goes straight to the window.
             QMouseEvent release(type, at, global, button, Qt::NoButton, modifiers);
@@ -90,8 +98,9 @@ private Q_SLOTS:
                 QCoreApplication::sendEvent(&window, &release);
             else
                 qt_handleMouseEvent(window.windowHandle(), at, global,
-                                    type == QEvent::MouseButtonRelease ? Qt::NoButton : button,
-                                    type == QEvent::MouseMove ? Qt::NoButton : button, type,
+                                    type == QEvent::MouseButtonRelease ? Qt::MouseButtons()
+                                                                       : button | pressed,
+                                    type == QEvent::MouseMove ? Qt::NoButton : pressed, type,
                                     modifiers, timestamp += 10);
             QCoreApplication::processEvents();
             shown = shown || actions.isVisible();
