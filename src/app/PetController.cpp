@@ -5,8 +5,10 @@
 #include "render/SleepPose.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <charconv>
+#include <iterator>
 #include <limits>
+#include <string>
 
 namespace pimlo {
 
@@ -99,12 +101,17 @@ void PetController::walk(double t, const Rect &visibleFrame)
 
 void PetController::logMovement() const
 {
-    const std::string_view phase = rawValue(m_motion.phase);
-    char line[160];
-    std::snprintf(line, sizeof line, "Pimlo movement: %.*s x=%.1f home=%.1f direction=%lld",
-                  int(phase.size()), phase.data(), m_motion.position.x, m_motion.home.x,
-                  static_cast<long long>(m_motion.direction));
-    logLine(line);
+    // to_chars ignores the locale, which QApplication takes from the environment: the line reads
+    // alike under a decimal comma.
+    const auto number = [](auto value, auto... format) {
+        char digits[64];
+        const auto end = std::to_chars(digits, std::end(digits), value, format...).ptr;
+        return std::string(digits, end);
+    };
+    logLine("Pimlo movement: " + std::string(rawValue(m_motion.phase)) +
+            " x=" + number(m_motion.position.x, std::chars_format::fixed, 1) +
+            " home=" + number(m_motion.home.x, std::chars_format::fixed, 1) +
+            " direction=" + number(m_motion.direction));
 }
 
 void PetController::finishAction(double t)
