@@ -86,6 +86,11 @@ void AppDelegate::startMotion(Point home)
     };
 
     m_movementTimer = std::make_unique<MotionTimer>(*m_controller, m_environment.clock);
+    // Put back where the pet belongs by the next tick, as if the ticks had never slept.
+    window->onMovedElsewhere = [self] {
+        if (self && self->m_movementTimer)
+            self->m_movementTimer->wake();
+    };
 }
 
 void AppDelegate::decide(const std::function<void(PetController &)> &event)

@@ -54,6 +54,14 @@ void MotionTimer::screenChanged()
     }
 }
 
+void MotionTimer::wake()
+{
+    if (m_sleeping || !m_timer.isActive()) {
+        m_sleeping = false;
+        m_timer.start(tickInterval);
+    }
+}
+
 void MotionTimer::reschedule()
 {
     const std::optional<double> until = m_controller.quietUntil();

@@ -27,6 +27,8 @@ public:
 
     // Call after the controller was told anything outside a tick: it may want ticks again.
     void reschedule();
+    // Ticks once more a tick from now if it sleeps: something outside the controller changed.
+    void wake();
     // Whether it is asleep: stopped, or waiting longer than a tick.
     bool isSleeping() const;
 

@@ -38,33 +38,37 @@ void PetController::updateMotion()
     }
     if (m_menuPauseStarted)
         return;
-    tick(t);
+    const bool walked = tick(t);
     // The bubble rides on the pet window, so it follows a move made in this very tick.
     if (m_greetingDeadline)
         positionGreeting(m_seams.visibleFrame());
-    present();
+    // Told even when nothing changed: the window manager may have moved the window meanwhile.
+    present(walked);
 }
 
-void PetController::tick(double t)
+bool PetController::tick(double t)
 {
+    m_settled = false;
     if (m_greetingDeadline && *m_greetingDeadline <= t) {
         m_greetingDeadline.reset();
         m_scene.greeting.reset();
     }
     if (m_motion.isDragging)
-        return;
+        return false;
     const std::optional<Rect> frame = m_seams.visibleFrame();
     if (!frame)
-        return;
+        return false;
     if (m_sleepStarted)
-        return advanceAction(*m_sleepStarted, SleepPose::duration, t);
+        return advanceAction(*m_sleepStarted, SleepPose::duration, t), false;
     if (m_happyStarted)
-        return advanceAction(*m_happyStarted, HappyPose::duration, t);
+        return advanceAction(*m_happyStarted, HappyPose::duration, t), false;
     if (m_seams.isChatOpen()) {
         m_previousTick = t;
-        return;
+        return false;
     }
     walk(t, *frame);
+    m_settled = true;
+    return true;
 }
 
 // A running action owns the pet until it has played for its whole length.
@@ -122,6 +126,7 @@ void PetController::finishAction(double t)
 
 void PetController::finish(double t)
 {
+    m_settled = false;
     m_happyStarted.reset();
     m_sleepStarted.reset();
     m_motion.finishAction(t);
@@ -151,6 +156,7 @@ void PetController::play(View view, double t)
 {
     if (!canPlay())
         return;
+    m_settled = false;
     const bool happy = view == View::happy;
     (happy ? m_sleepStarted : m_happyStarted).reset();
     (happy ? m_happyStarted : m_sleepStarted) = t;
@@ -160,6 +166,7 @@ void PetController::play(View view, double t)
 
 void PetController::pressBegan()
 {
+    m_settled = false;
     m_wasSleepingOnPress = m_sleepStarted.has_value();
     m_sleepStarted.reset();
     m_happyStarted.reset();
@@ -194,6 +201,7 @@ void PetController::pressEnded(bool moved)
         else
             play(View::happy, t);
     }
+    m_settled = false;
     m_wasSleepingOnPress = false;
     m_motionBeforePress.reset();
     m_previousTick = t;
@@ -202,6 +210,7 @@ void PetController::pressEnded(bool moved)
 
 void PetController::menuWillOpen()
 {
+    m_settled = false;
     if (!m_menuPauseStarted)
         m_menuPauseStarted = now();
 }
@@ -246,6 +255,10 @@ std::optional<double> PetController::quietUntil() const
     if (!m_menuPauseStarted) {
         if (m_motion.isDragging || m_sleepStarted || m_happyStarted)
             return std::nullopt;
+        // Whatever changed during a pause (the screen, the window's place) is applied by the
+        // first tick after it, as a tick at the full rate would.
+        if (!m_settled && !m_seams.isChatOpen())
+            return std::nullopt;
         if (m_greetingDeadline)
             due = std::min(due, *m_greetingDeadline);
         if (!m_seams.isChatOpen()) {
@@ -260,13 +273,12 @@ std::optional<double> PetController::quietUntil() const
 void PetController::positionGreeting(const std::optional<Rect> &visibleFrame)
 {
     if (visibleFrame)
-        m_scene.greeting = greetingOrigin(
-            Rect{m_scene.origin, {petSize, petSize}}, *visibleFrame);
+        m_scene.greeting = greetingOrigin(Rect{m_scene.origin, {petSize, petSize}}, *visibleFrame);
 }
 
-void PetController::present()
+void PetController::present(bool always)
 {
-    if (m_scene == m_presented)
+    if (!always && m_scene == m_presented)
         return;
     m_presented = m_scene;
     m_seams.present(m_scene);

@@ -70,7 +70,7 @@ public:
     // Until when ticks change nothing while the pet rests, a menu is open or the chat window is:
     // wakeLead before the departure, the launch nap or the greeting's end (infinity when nothing
     // is due). A changed screen is the caller's to notice. Empty while every tick counts: the pet
-    // walks, plays or is held.
+    // walks, plays or is held, or no tick has looked at it since a pause ended.
     std::optional<double> quietUntil() const;
 
     const PetScene &scene() const { return m_scene; }
@@ -82,7 +82,8 @@ public:
     double walkingTime() const { return m_walkingTime; }
 
 private:
-    void tick(double now);
+    // Whether the pet walked (or rests) under the motion's control in this tick.
+    bool tick(double now);
     void advanceAction(double started, double duration, double now);
     void walk(double now, const Rect &visibleFrame);
     void finish(double now);
@@ -90,7 +91,7 @@ private:
     bool canPlay() const;
     void positionGreeting(const std::optional<Rect> &visibleFrame);
     void logMovement() const;
-    void present();
+    void present(bool always = false);
     double now() const { return m_seams.clock(); }
 
     Seams m_seams;
@@ -104,6 +105,9 @@ private:
     std::optional<double> m_menuPauseStarted;
     std::optional<double> m_greetingDeadline;
     std::optional<double> m_launchNap;
+    // A tick walked since anything last happened outside one (as good as one at construction):
+    // until then the pet is not left resting with the ticks asleep.
+    bool m_settled = true;
     PetScene m_scene;
     PetScene m_presented;
 };

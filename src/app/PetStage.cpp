@@ -71,8 +71,8 @@ void PetStage::apply(const PetScene &scene)
         m_window->setContentView(view);
     if (view != m_idleView)
         view->update();
-    if (!(m_window->origin() == scene.origin))
-        m_window->setOrigin(scene.origin);
+    // Against the window's real place: the window manager may have moved it.
+    m_window->setOrigin(scene.origin);
 
     if (scene.greeting) {
         if (!m_bubble)
