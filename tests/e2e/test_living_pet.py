@@ -1,7 +1,11 @@
-"""The pet's first minute in one launch: placed and hinted, it naps, breathes, walks out and home,
-stops for a menu, greets, is petted and dragged, opens the chat and quits from a late tray."""
+"""The pet's first minute in one launch, under a decimal-comma locale: placed and hinted, it naps,
+breathes, walks out and home, stops for a menu, returns where the window manager moved it from,
+greets, is petted and dragged, survives a release the menu took, opens the chat and quits from a
+late tray."""
 
+import os
 import re
+import tempfile
 import time
 import unittest
 
@@ -39,7 +43,9 @@ class LivingPet(unittest.TestCase):
 
     def test_first_minute(self):
         self.desktop = Screenshot()
-        self.pimlo = Pimlo()
+        locales = self.enterContext(tempfile.TemporaryDirectory())
+        run("localedef", "-i", "de_DE", "-f", "UTF-8", f"{locales}/de_DE.UTF-8")
+        self.pimlo = Pimlo(env={**os.environ, "LOCPATH": locales, "LC_ALL": "de_DE.UTF-8"})
         self.addCleanup(self.pimlo.stop)
         self.pet = self.pimlo.window()
         self.pimlo.wait_for_line(lambda line: line == READY)
@@ -74,6 +80,8 @@ class LivingPet(unittest.TestCase):
         self.assertEqual(self.movement("returning"), (f"{home[0] - 160:.1f}", walk_home, "1"))
         self.assertEqual(self.movement("idle")[:2], (walk_home, walk_home))
         self.assertEqual(self.position(), home)
+        xdotool("windowmove", self.pet, 100, 100)
+        wait_for(lambda: self.position() == home, lambda: f"{home}, not {self.position()}", 2)
 
         # "打招呼": the card (in a 10 px shadow margin) centred over the pet, 6 px into it, ~3 s.
         self.choose(1)
@@ -98,6 +106,18 @@ class LivingPet(unittest.TestCase):
         xdotool("mouseup", 1)
         time.sleep(0.5)
         self.assertEqual(self.position(), dropped)
+
+        # Held, then the menu opened and took the release: the pet still answers a click.
+        at = (dropped[0] + 100, dropped[1] + 120)
+        xdotool("mousemove", *at, "mousedown", 1)
+        before = self.windows()
+        xdotool("click", 3)
+        wait_for(lambda: self.windows("", lambda g: 60 < g["height"] < 200) - before, "the menu")
+        xdotool("mouseup", 1, "key", "Escape")
+        time.sleep(2)  # until the jump the ended press gave ends
+        standing, feet = Screenshot(), (dropped[0], dropped[1] + 175, 200, 25)  # still in a breath
+        xdotool("click", 1)
+        wait_for(lambda: self.changed(feet, base=standing) > 300, "the feet to jump", 3)
 
         # "聊天" opens the chat window; closing it leaves the pet running, for the tray to end.
         self.choose(4)

@@ -21,8 +21,7 @@ class PetWindowTest final : public QObject
 private Q_SLOTS:
     void mouse_data()
     {
-        // P, M, R: press, move and release at points (y down) in the window; Q: a right press
-        // with the row's button still held.
+        // P, M, R: press, move and release at points (y down) in the window; Q: a right press.
         QTest::addColumn<QString>("input");
         QTest::addColumn<Qt::MouseButton>("button");
         QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
