@@ -16,7 +16,7 @@ FINDINGS = {"xwayland": ("Pimlo: running on Wayland through XWayland", "XWayland
             "tray": ("Pimlo: no system tray", "没有系统托盘"),
             "bus": ("Pimlo: no session bus", "没有会话总线"),
             "secrets": ("Pimlo: no Secret Service", "没有 Secret Service")}
-CHAT = "^与 Pimlo 聊天$"
+CHAT, ENTRY = "^与 Pimlo 聊天$", "local.pimlo.Pimlo.desktop"
 NO_SECRETS_BUS = """<busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen>
 <policy context="default"><allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/>
 <allow own="*"/></policy></busconfig>"""
@@ -54,7 +54,7 @@ class Launch(unittest.TestCase):
             console = lambda *args: pimlo(*args, DISPLAY=None, XDG_CONFIG_HOME=config)
             self.assertRegex(console("--version").stdout, r"^pimlo \d+\.\d+\.\d+\n$")
             self.assertEqual(console("--autostart", "on").returncode, 0)
-            with open(config + "/autostart/local.pimlo.Pimlo.desktop") as entry:
+            with open(config + "/autostart/" + ENTRY) as entry:
                 self.assertLessEqual({"Type=Application", "Name=Pimlo", "Exec=" + os.path.realpath(
                     PIMLO), "X-GNOME-Autostart-enabled=true"}, set(entry.read().splitlines()))
             self.assertEqual(console("--autostart=off").returncode, 0)
@@ -75,7 +75,8 @@ class Launch(unittest.TestCase):
         self.assertFalse(owners(CHAT))
         run("gdbus", "call", "--session", "--dest", "local.pimlo.Pimlo", "--object-path",
             "/local/pimlo/Pimlo", "--method", "org.freedesktop.Application.ActivateAction",
-            "show-chat", "[]", "{}")  # what a launcher does for the entry's action
+            "show-chat", "[]", "{}")  # as a launcher does for the entry's action, which is valid:
+        run("desktop-file-validate", os.path.dirname(__file__) + "/../../resources/" + ENTRY)
         self.assertEqual(wait_for(lambda: owners(CHAT), "chat"), {first.process.pid})
         self.assertEqual(owners("^Pimlo$"), {first.process.pid})
         self.assertFalse([l for l in first.lines() if l.startswith(("Pimlo: no", "Pimlo: run"))])
