@@ -31,6 +31,13 @@ def pimlo(*args, **env):
                           timeout=30)
 
 
+def activate(action):  # as a launcher does for the desktop entry's actions
+    return subprocess.run(["gdbus", "call", "--session", "--dest", "local.pimlo.Pimlo",
+                           "--object-path", "/local/pimlo/Pimlo", "--method",
+                           "org.freedesktop.Application.ActivateAction", action, "[]", "{}"],
+                          capture_output=True, timeout=30)
+
+
 def owners(name):
     return set(map(int, run("xdotool", "search", "--all", "--onlyvisible", "--name", name,
                             "getwindowpid", "%@", check=False).split()))
@@ -71,11 +78,10 @@ class Launch(unittest.TestCase):
         first.wait_for_line(lambda line: line == READY)
         second = pimlo()
         self.assertEqual((second.returncode, second.stdout.count("\n"), second.stderr), (0, 1, ""))
-        time.sleep(1)  # a plain second launch must not open the chat
+        self.assertNotEqual(activate("show").returncode, 0)  # no such action
+        time.sleep(1)  # neither a plain second launch nor an unknown action opens the chat
         self.assertFalse(owners(CHAT))
-        run("gdbus", "call", "--session", "--dest", "local.pimlo.Pimlo", "--object-path",
-            "/local/pimlo/Pimlo", "--method", "org.freedesktop.Application.ActivateAction",
-            "show-chat", "[]", "{}")  # as a launcher does for the entry's action, which is valid:
+        self.assertEqual(activate("show-chat").returncode, 0)
         run("desktop-file-validate", os.path.dirname(__file__) + "/../../resources/" + ENTRY)
         self.assertEqual(wait_for(lambda: owners(CHAT), "chat"), {first.process.pid})
         self.assertEqual(owners("^Pimlo$"), {first.process.pid})
