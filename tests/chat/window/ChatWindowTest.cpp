@@ -275,16 +275,36 @@ private Q_SLOTS:
         QCOMPARE(m_controller->window()->focusWidget(), editor());
     }
 
-    // A new conversation is asked for first; "取消" keeps the lines.
-    void newConversationAsksFirst()
+    // A click on a button, or Space on one reached by Tab that then hides or turns itself off,
+    // leaves the focus in the input; "新对话" asks first, and "取消" keeps the lines.
+    void focusStaysInTheInput_data()
     {
-        run(QStringLiteral("pt"));
-        view()->header()->newConversationButton()->click();
-        QVERIFY(view()->confirmation());
-        QAbstractButton *cancel = view()->confirmation()->escapeButton();
-        QCOMPARE(cancel->text(), "取消");
-        cancel->click();
-        QCOMPARE(model().lines().size(), 2);
+        QTest::addColumn<QString>("turn"); // the turn so far and the button pressed
+        QTest::addColumn<bool>("keys");
+        for (const bool keys : {false, true})
+            for (const char *turn : {"d 发送", "s 停止", "sf 重试", "sf 放弃本次", "t 新对话"})
+                if (!keys || *turn != 't')
+                    QTest::addRow("%s%s", turn, keys ? " by keys" : "") << QString(turn) << keys;
+    }
+    void focusStaysInTheInput()
+    {
+        QFETCH(QString, turn);
+        QFETCH(bool, keys);
+        const QString button = turn.section(u' ', 1);
+        run("p" + turn.section(u' ', 0, 0));
+        QAbstractButton *target = nullptr;
+        for (QAbstractButton *b : view()->findChildren<QAbstractButton *>())
+            if (b->isVisible() && QStringList{b->text(), b->accessibleName()}.contains(button))
+                target = b;
+        for (int tab = 0; keys && target && tab < 8 && QApplication::focusWidget() != target; ++tab)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QVERIFY(target && (QApplication::focusWidget() == target) == keys);
+        keys ? QTest::keyClick(target, Qt::Key_Space) : QTest::mouseClick(target, Qt::LeftButton);
+        QCOMPARE(!view()->confirmation(), button != "新对话");
+        if (view()->confirmation())
+            view()->confirmation()->escapeButton()->click();
+        QTRY_COMPARE(m_controller->window()->focusWidget(), editor());
+        QCOMPARE(int(model().lines().size()), turn[0] == u't' ? 2 : int(button != "放弃本次"));
     }
 
     // Closing hides the window and tells the app; presenting brings it back unminimised
