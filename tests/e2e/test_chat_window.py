@@ -65,11 +65,6 @@ class ChatTurn(unittest.TestCase):
     def press(self, name):
         self.find(pyatspi.ROLE_PUSH_BUTTON, name).queryAction().doAction(0)
 
-    def click(self, name):
-        x, y, w, h = self.find(pyatspi.ROLE_PUSH_BUTTON, name).queryComponent().getExtents(
-            pyatspi.DESKTOP_COORDS)
-        xdotool("mousemove", x + w // 2, y + h // 2, "click", "1")
-
     def test_a_whole_conversation(self):
         self.pimlo.wait_for_line(lambda line: line == READY)
         (window,) = wait_for(lambda: windows(self.pimlo.process.pid, "^与 Pimlo 聊天$"), "chat")
@@ -91,13 +86,15 @@ class ChatTurn(unittest.TestCase):
         self.press("完成")
         wait_for(lambda: not self.showing(pyatspi.ROLE_PASSWORD_TEXT), "the settings to close")
 
-        # Each button clicked with the mouse (and what it opens closed, or what it starts
-        # ended): the keys typed next land in the message field, and no prompt opens.
+        # Each button clicked with the mouse, what it opens closed, what it starts ended: the keys
+        # typed next land in the message field, and no prompt opens.
         field = self.find(pyatspi.ROLE_TEXT, "消息").queryText()
         for n, (button, then) in enumerate([
                 ("API Key 设置", "完成"), ("API Key", "完成"), ("新对话", "取消"), ("重试", REPLY),
                 ("发送", None), ("停止", "已停止回复，可以重试。"), ("放弃本次", None)]):
-            self.click(button)
+            x, y, w, h = self.find(pyatspi.ROLE_PUSH_BUTTON, button).queryComponent().getExtents(
+                pyatspi.DESKTOP_COORDS)
+            xdotool("mousemove", x + w // 2, y + h // 2, "click", "1")
             if then in ("完成", "取消"):
                 self.press(then)
                 wait_for(lambda: not self.showing(pyatspi.ROLE_PUSH_BUTTON, then), "it to close")
