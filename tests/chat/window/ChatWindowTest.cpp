@@ -287,6 +287,7 @@ private Q_SLOTS:
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QVERIFY(target && (QApplication::focusWidget() == target) == keys);
         keys ? QTest::keyClick(target, Qt::Key_Space) : QTest::mouseClick(target, Qt::LeftButton);
+        QVERIFY(keys || m_controller->window()->focusWidget() == editor()); // never left it
         QCOMPARE(!view()->confirmation(), button != "新对话");
         QCOMPARE(!view()->settingsDialog(), button != "API Key");
         if (view()->confirmation())
