@@ -37,7 +37,7 @@ ChatComposer::ChatComposer(ChatModel &model, QWidget *parent)
     m_send->setAutoRaise(true);
     m_send->setToolTip(QStringLiteral("发送 · Ctrl+Return"));
     m_send->setAccessibleName(QStringLiteral("发送"));
-    // Reached by Tab; a click on either button leaves the focus in the message field.
+    // Reached by Tab; a click on either button leaves the focus where it was.
     m_send->setFocusPolicy(Qt::TabFocus);
     m_send->setCursor(Qt::PointingHandCursor);
     m_stop->setAccessibleName(QStringLiteral("停止"));
