@@ -25,7 +25,7 @@ class ChatService(http.server.BaseHTTPRequestHandler):
     def do_POST(self):
         body = json.loads(self.rfile.read(int(self.headers["Content-Length"])))
         self.requests.append((self.path, self.headers["Authorization"], body))
-        time.sleep(8 * (len(self.requests) > 1))  # time to press "停止" on the later ones
+        time.sleep(30 * (len(self.requests) > 1))  # time to press "停止" on the later ones
         self.send_response(200)
         self.send_header("Content-Length", str(len(ANSWER)))
         self.end_headers()
