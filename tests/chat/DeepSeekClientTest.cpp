@@ -16,6 +16,8 @@
 
 #include <cstdlib>
 
+#include <sys/resource.h>
+
 using namespace pimlo;
 using pimlo::test::TestHttpServer;
 using Mode = TestHttpServer::Mode;
@@ -45,6 +47,14 @@ template <typename F> QString outcome(F &&f)
     }
     lastLog = capture.lines();
     return lastLog.join('\n').contains("sk-test") ? "key leaked" : result;
+}
+
+// The peak resident memory of the process so far, in KiB.
+long peakKiB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
 }
 
 QString call(const std::string &base, CancelToken *cancel = nullptr,
@@ -167,13 +177,17 @@ private Q_SLOTS:
         row("number finish_reason", reply("\"a\"", "1"), noReply);
         row("bad second choice", choices("a", "\"x\""), noReply);
         row("not json", "<html>ok</html>", noReply);
+        row("nested deeper than any answer", QByteArray(DeepSeekClient::maxBodyBytes, '['),
+            noReply);
     }
     void decode()
     {
         QFETCH(int, status);
         QFETCH(QByteArray, body);
-        QTEST(outcome([&] { return DeepSeekClient::decode(body.toStdString(), status); }),
-              "expected");
+        const std::string bytes = body.toStdString();
+        const long peak = peakKiB();
+        QTEST(outcome([&] { return DeepSeekClient::decode(bytes, status); }), "expected");
+        QCOMPARE_LT(peakKiB() - peak, 32 * 1024); // no tree far larger than the body
     }
 
     void turn()
