@@ -10,6 +10,7 @@
 #include "chat/model/ChatModel.h"
 #include "chat/model/ReplyJob.h"
 
+#include <QUdpSocket>
 #include <QtTest>
 
 #include <nlohmann/json.hpp>
@@ -222,6 +223,29 @@ private Q_SLOTS:
         token.cancel();
         QCOMPARE(call(server.base(), &token), "#cancelled");
         QCOMPARE(server.requests().size(), 1);
+    }
+
+    // Inside the namespace of DeepSeekClientTest.lookup, whose only name server is this silent
+    // socket: a stop ends a lookup that never ends at once, and so does quitting.
+    void stalledLookup()
+    {
+        QUdpSocket nameServer;
+        if (qEnvironmentVariableIsEmpty("PIMLO_SILENT_DNS") ||
+            !nameServer.bind(QHostAddress::LocalHost, 53))
+            QSKIP("needs the private namespace of DeepSeekClientTest.lookup");
+        setenv("no_proxy", "*", 1); // a proxy would look the name up instead
+        setenv("PIMLO_API_BASE", "https://api.pimlo.test", 1);
+        for (const bool quit : {false, true}) {
+            auto chat =
+                std::make_unique<ChatModel>([] { return std::optional<std::string>("sk-test"); });
+            chat->setDraft("hi");
+            chat->send();
+            QTRY_VERIFY(nameServer.hasPendingDatagrams()); // the lookup has begun
+            quit ? chat->shutdown() : chat->stop();
+            QVERIFY(ReplyJob::waitForDone(200));
+            QCoreApplication::sendPostedEvents();
+            QCOMPARE(chat->busy(), quit); // quitting leaves the turn as it is
+        }
     }
 
     // One exchange with a server that answers bytes in a mode: what the user sees, how often it

@@ -144,6 +144,9 @@ HttpResponse HttpTransport::post(const HttpRequest &request, std::size_t maxBody
     curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L);
     curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+    // Leaves a name lookup that is still running to itself instead of joining its thread when
+    // the handle is removed: a stop or a quit must not wait for a name server that never answers.
+    curl_easy_setopt(e, CURLOPT_QUICK_EXIT, 1L);
     curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.total.count()));
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.total.count()));
     curl_easy_setopt(e, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maxBody));
