@@ -2,6 +2,7 @@
 # Runs a test program inside a private D-Bus session, so it never touches the user's keyring.
 #   keyring-session.sh live      PROGRAM ARGS...  a gnome-keyring-daemon with an unlocked "login"
 #   keyring-session.sh hung      PROGRAM ARGS...  a Secret Service whose start never finishes
+#   keyring-session.sh fresh     PROGRAM ARGS...  a gnome-keyring-daemon without any collection
 # The program sees PIMLO_KEYRING_SESSION set to the mode.
 set -eu
 mode=$1 tmp=$(mktemp -d)
@@ -41,6 +42,18 @@ Name=org.freedesktop.secrets
 Exec=/bin/sh -c 'exec dbus-monitor --address "\$DBUS_STARTER_ADDRESS" >/dev/null 2>&1'
 SERVICE
     exec dbus-run-session -- "$@"
+    ;;
+fresh)
+    # Creating the default collection asks for its password through the desktop's own prompt
+    # (gcr-prompter), here on a private X server, where a person's typing answers it.
+    Xvfb -displayfd 3 -nolisten tcp 3>"$tmp/display" 2>/dev/null &
+    xvfb=$! && trap 'kill $xvfb; rm -rf "$tmp"' EXIT
+    until [ -s "$tmp/display" ]; do sleep 0.1; done
+    export DISPLAY=":$(cat "$tmp/display")"
+    (xdotool search --sync --onlyvisible --class gcr-prompter >/dev/null && sleep 1 && xdotool type --delay 60 \
+        pimlo-test && xdotool key Tab && xdotool type --delay 60 pimlo-test && xdotool key Return) &
+    dbus-run-session -- sh -c 'gnome-keyring-daemon --daemonize --components=secrets >/dev/null &&
+        exec "$@"' sh "$@"
     ;;
 *) echo "unknown mode $mode" >&2 && exit 2 ;;
 esac
