@@ -44,16 +44,12 @@ SERVICE
     exec dbus-run-session -- "$@"
     ;;
 fresh)
-    # Creating the default collection asks for its password through the desktop's own prompt
-    # (gcr-prompter), here on a private X server, where a person's typing answers it.
-    Xvfb -displayfd 3 -nolisten tcp 3>"$tmp/display" 2>/dev/null &
-    xvfb=$! && trap 'kill $xvfb; rm -rf "$tmp"' EXIT
-    until [ -s "$tmp/display" ]; do sleep 0.1; done
-    export DISPLAY=":$(cat "$tmp/display")"
-    (xdotool search --sync --onlyvisible --class gcr-prompter >/dev/null && sleep 1 && xdotool type --delay 60 \
-        pimlo-test && xdotool key Tab && xdotool type --delay 60 pimlo-test && xdotool key Return) &
-    dbus-run-session -- sh -c 'gnome-keyring-daemon --daemonize --components=secrets >/dev/null &&
-        exec "$@"' sh "$@"
+    # The password of a new collection is asked by the desktop's own prompt (gcr-prompter), here
+    # on a private X server, where it is typed as a person would.
+    exec xvfb-run -a sh -c '(xdotool search --sync --onlyvisible --class gcr-prompter && sleep 1 &&
+        for key in Tab Return; do xdotool type --delay 60 pimlo-test && xdotool key $key; done) >/dev/null &
+        exec dbus-run-session -- sh -c "gnome-keyring-daemon --daemonize --components=secrets >/dev/null &&
+            exec \"\$@\"" sh "$@"' sh "$@"
     ;;
 *) echo "unknown mode $mode" >&2 && exit 2 ;;
 esac
