@@ -44,8 +44,7 @@ SERVICE
     exec dbus-run-session -- "$@"
     ;;
 fresh)
-    # The password of a new collection is asked by the desktop's own prompt (gcr-prompter), here
-    # on a private X server, where it is typed as a person would.
+    # A new collection's password is typed into the desktop's own prompt on a private X server.
     exec xvfb-run -a sh -c '(xdotool search --sync --onlyvisible --class gcr-prompter && sleep 1 &&
         for key in Tab Return; do xdotool type --delay 60 pimlo-test && xdotool key $key; done) >/dev/null &
         exec dbus-run-session -- sh -c "gnome-keyring-daemon --daemonize --components=secrets >/dev/null &&
