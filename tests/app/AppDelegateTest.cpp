@@ -129,6 +129,11 @@ private Q_SLOTS:
             GreetingBubble *bubble = app.delegate.stage()->greetingBubble();
             const QPoint topLeft = ScreenGeometry::windowTopLeft({1245 - 10, 234 - 10}, 66);
             QVERIFY(bubble->isVisible() && bubble->geometry() == QRect(topLeft, QSize(130, 66)));
+            // At the screen's top the window stops there and the card moves up inside it.
+            const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+            bubble->showAt({screen.x() + 100.0, ScreenGeometry::flipHeight() - screen.y() - 46});
+            const QImage card = bubble->grab().toImage();
+            QVERIFY(bubble->y() == screen.y() && qAlpha(card.pixel(65, 1)) > 200);
         }
     }
 

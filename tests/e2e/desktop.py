@@ -77,17 +77,17 @@ class Pimlo:
         pet = lambda g: g["width"] == g["height"] == 200
         return wait_for(lambda: windows(self.process.pid, "^Pimlo$", pet), "the pet").pop()
 
-    def card(self):
-        """Where the greeting's card (inside its 10 px shadow margin) shows."""
+    def bubble(self):
+        """Where the greeting's window (the card in a 10 px shadow margin) shows."""
         g = geometry(wait_for(lambda: windows(self.process.pid, "^你好呀$"), "the bubble").pop())
-        return g["x"] + 10, g["y"] + 10
+        return g["x"], g["y"]
 
     def greet(self):  # "打招呼" from the pet's menu
         g, before = geometry(self.window()), windows(self.process.pid)
         xdotool("mousemove", g["x"] + 100, g["y"] + 60, "click", 3)
         wait_for(lambda: windows(self.process.pid) - before, "the menu")
         xdotool("key", "Down", "Return")
-        return self.card()
+        return self.bubble()
 
     def stop(self, sig=signal.SIGTERM):
         if self.process.poll() is None:

@@ -36,15 +36,16 @@ class Monitors(unittest.TestCase):
             self.assertTrue(inside(geometry(pet), second), geometry(pet))
         self.assertEqual(at(), home)
 
-        # While a drag crosses, the greeting stays on the pet's monitor, pushed down at its top.
-        self.assertEqual(pimlo.greet(), (home[0] + 45, home[1] - 40))
+        # While a drag crosses, the greeting stays on the pet's monitor, pushed down at its top
+        # (where the card rises into the window's shadow margin).
+        self.assertEqual(pimlo.greet(), (home[0] + 35, home[1] - 50))
         xdotool("mousemove", home[0] + 100, home[1] + 60, "mousedown", 1)
         for m in [second, first, second]:
             xdotool("mousemove", m[0] + m[2] // 2, m[1] + 5)  # 100 px right of the pet's left
-            card = (m[0] + m[2] // 2 - 55, m[1])
-            wait_for(lambda: pimlo.card() == card, lambda: f"{card}, not {pimlo.card()}", 1)
+            at_top = (m[0] + m[2] // 2 - 65, m[1])
+            wait_for(lambda: pimlo.bubble() == at_top, lambda: f"{at_top}: {pimlo.bubble()}", 1)
             time.sleep(0.2)  # and ticks leave it there
-            self.assertEqual(pimlo.card(), card)
+            self.assertEqual(pimlo.bubble(), at_top)
         xdotool("mouseup", 1)
         if made:  # the pet on the removed monitor is on the other at once
             run("xrandr", "--delmonitor", MADE[1][0])
@@ -53,4 +54,4 @@ class Monitors(unittest.TestCase):
             run("xrandr", "--setmonitor", "*" + MADE[1][0], *MADE[1][1:])
             wait_for(lambda: monitors()[0] != first, "a new primary monitor")
             time.sleep(0.5)
-            self.assertEqual((at(), pimlo.greet()), (before, (before[0] + 45, before[1] - 40)))
+            self.assertEqual((at(), pimlo.greet()), (before, (before[0] + 35, before[1] - 50)))
