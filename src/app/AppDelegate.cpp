@@ -67,6 +67,7 @@ void AppDelegate::startMotion(Point home)
     seams.visibleFrame = [this] { return currentVisibleFrame(); };
     seams.isChatOpen = [this] { return m_chatController && m_chatController->isOpen(); };
     seams.isMenuShown = [] { return QApplication::activePopupWidget() != nullptr; };
+    seams.place = [stage = m_stage.get()](Point origin) { stage->place(origin); };
     seams.present = [stage = m_stage.get()](const PetScene &scene) { stage->apply(scene); };
     m_controller = std::make_unique<PetController>(home, std::move(seams));
 

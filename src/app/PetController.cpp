@@ -41,15 +41,14 @@ void PetController::updateMotion()
         menuDidClose();
     if (m_menuPauseStarted)
         return;
-    const bool walked = tick(t);
+    tick(t);
     // The bubble rides on the pet window, so it follows a move made in this very tick.
     if (m_greetingDeadline)
         positionGreeting(m_seams.visibleFrame());
-    // Told even when nothing changed: the window manager may have moved the window meanwhile.
-    present(walked);
+    present();
 }
 
-bool PetController::tick(double t)
+void PetController::tick(double t)
 {
     m_settled = false;
     if (m_greetingDeadline && *m_greetingDeadline <= t) {
@@ -57,21 +56,20 @@ bool PetController::tick(double t)
         m_scene.greeting.reset();
     }
     if (m_motion.isDragging)
-        return false;
+        return;
     const std::optional<Rect> frame = m_seams.visibleFrame();
     if (!frame)
-        return false;
+        return;
     if (m_sleepStarted)
-        return advanceAction(*m_sleepStarted, SleepPose::duration, t), false;
+        return advanceAction(*m_sleepStarted, SleepPose::duration, t);
     if (m_happyStarted)
-        return advanceAction(*m_happyStarted, HappyPose::duration, t), false;
+        return advanceAction(*m_happyStarted, HappyPose::duration, t);
     if (m_seams.isChatOpen()) {
         m_previousTick = t;
-        return false;
+        return;
     }
     walk(t, *frame);
     m_settled = true;
-    return true;
 }
 
 // A running action owns the pet until it has played for its whole length.
@@ -101,6 +99,7 @@ void PetController::walk(double t, const Rect &visibleFrame)
         m_scene.stepTime = m_walkingTime;
     }
     m_scene.origin = m_motion.position;
+    m_seams.place(m_scene.origin);
     if (m_motion.phase != oldPhase)
         logMovement();
     m_previousTick = t;
@@ -281,9 +280,9 @@ void PetController::positionGreeting(const std::optional<Rect> &visibleFrame)
         m_scene.greeting = greetingOrigin(Rect{m_scene.origin, {petSize, petSize}}, *visibleFrame);
 }
 
-void PetController::present(bool always)
+void PetController::present()
 {
-    if (!always && m_scene == m_presented)
+    if (m_scene == m_presented)
         return;
     m_presented = m_scene;
     m_seams.present(m_scene);

@@ -39,6 +39,9 @@ public:
         std::function<bool()> isChatOpen = [] { return false; };
         // Whether a menu of ours is on screen, which holds the pause for as long as it is.
         std::function<bool()> isMenuShown = [] { return false; };
+        // Asked on every tick that walks or rests the pet to hold its window there, wherever the
+        // window manager may have moved it.
+        std::function<void(Point origin)> place = [](Point) {};
         // Told the scene after every change of it.
         std::function<void(const PetScene &)> present = [](const PetScene &) {};
     };
@@ -89,8 +92,7 @@ public:
     double walkingTime() const { return m_walkingTime; }
 
 private:
-    // Whether the pet walked (or rests) under the motion's control in this tick.
-    bool tick(double now);
+    void tick(double now);
     void advanceAction(double started, double duration, double now);
     void walk(double now, const Rect &visibleFrame);
     void finish(double now);
@@ -98,7 +100,7 @@ private:
     bool canPlay() const;
     void positionGreeting(const std::optional<Rect> &visibleFrame);
     void logMovement() const;
-    void present(bool always = false);
+    void present();
     double now() const { return m_seams.clock(); }
 
     Seams m_seams;

@@ -34,6 +34,12 @@ bool PetStage::createActionViews(const PoseImageLoader &load)
     return true;
 }
 
+void PetStage::place(Point origin)
+{
+    // Compared with where the window really is, not where it was last put.
+    m_window->setOrigin(origin);
+}
+
 QWidget *PetStage::viewFor(PetScene::View view) const
 {
     switch (view) {
@@ -71,8 +77,8 @@ void PetStage::apply(const PetScene &scene)
         m_window->setContentView(view);
     if (view != m_idleView)
         view->update();
-    // Against the window's real place: the window manager may have moved it.
-    m_window->setOrigin(scene.origin);
+    if (!(m_window->origin() == scene.origin))
+        m_window->setOrigin(scene.origin);
 
     if (scene.greeting) {
         if (!m_bubble)

@@ -29,6 +29,8 @@ public:
     // The walking, happy and sleep views; false when one of their poses is missing.
     bool createActionViews(const PoseImageLoader &load);
     void apply(const PetScene &scene);
+    // Puts the window at origin (y-up points) unless it is there already.
+    void place(Point origin);
 
     PetWindow *window() const { return m_window.get(); }
     IdlePetView *idleView() const { return m_idleView; }

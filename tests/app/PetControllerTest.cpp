@@ -42,7 +42,7 @@ struct Pet
     bool woken = false; // the motion timer, by a changed screen
     Rect frame = screen;
     std::optional<QRandomGenerator> screens; // if set, the screen shrinks before each step
-    int shadowTicks = 0;
+    int presented = 0, shadowTicks = 0;
     PetController controller{{1200, 40}, seams()};
     PetController shadow{{1200, 40}, seams()};
 
@@ -51,7 +51,8 @@ struct Pet
         return {.clock = [this] { return now; },
                 .visibleFrame = [this] { return std::optional(frame); },
                 .isChatOpen = [this] { return chatOpen; },
-                .isMenuShown = [this] { return menuShown; }};
+                .isMenuShown = [this] { return menuShown; },
+                .present = [this](const PetScene &) { ++presented; }};
     }
     void tickAt(double t)
     {
@@ -101,7 +102,8 @@ private Q_SLOTS:
         StderrCapture log;
         Pet pet;
         pet.runUntil(1000 + 19.99);
-        QVERIFY(pet.shadowTicks < 5); // a resting pet's ticks sleep
+        // A resting pet asks nothing of the windows, and its ticks sleep.
+        QVERIFY(pet.presented == 0 && pet.shadowTicks < 5);
         pet.runUntil(1000 + 21);
         const double gait = pet.controller.walkingTime();
         pet.tickAt(pet.now + 2.0); // a tick two seconds late moves the gait by 0.1 s only
