@@ -73,10 +73,9 @@ struct Pet
         for (const QString &step : script.split(u' ')) {
             const double t = 1000 + step.section(u'@', 1).toDouble();
             const QString name = step.section(u'@', 0, 0);
-            if (screens) { // at a random moment since the last step
-                runUntil(now + screens->generateDouble() * (t - now));
-                frame.size.width -= screens->bounded(200.0), woken = true;
-            }
+            if (screens) // the screen shrinks at a random moment since the last step
+                runUntil(now + screens->generateDouble() * (t - now)),
+                    frame.size.width -= screens->bounded(200.0), woken = true;
             runUntil(t), tickAt(t);
             name.endsWith(u"chat") ? void(chatOpen = name == u"chat")
                                    : (events.at(name)(controller), events.at(name)(shadow));

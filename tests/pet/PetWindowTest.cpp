@@ -94,8 +94,7 @@ private Q_SLOTS:
                 QCoreApplication::sendEvent(&window, &release);
             else
                 qt_handleMouseEvent(window.windowHandle(), at, global,
-                                    type == QEvent::MouseButtonRelease ? Qt::MouseButtons()
-                                                                       : button | pressed,
+                                    type == QEvent::MouseButtonRelease ? Qt::NoButton : pressed,
                                     type == QEvent::MouseMove ? Qt::NoButton : pressed, type,
                                     modifiers, timestamp += 10);
             QCoreApplication::processEvents();
