@@ -90,9 +90,8 @@ class LivingPet(unittest.TestCase):
         wait_for(lambda: not self.windows("^你好呀$"), "the bubble to go", 5)
         self.assertTrue(2.5 < time.monotonic() - shown < 3.8, time.monotonic() - shown)
 
-        # Held while a menu took the release, it still jumps at a click: its feet leave the ground.
         xdotool("mousemove", home[0] + 100, home[1] + 120, "mousedown", 1, "click", 3, "sleep", 1,
-                "mouseup", 1, "key", "Escape", "sleep", 2)  # the press the menu ended jumps first
+                "mouseup", 1, "key", "Escape", "sleep", 2)  # held while a menu took the release
         # A click pets it in place; a drag carries it, clamped to the screen, and leaves it there.
         standing, feet = Screenshot(), (home[0], home[1] + 175, 200, 25)  # a breath leaves these
         xdotool("mousemove", home[0] + 100, home[1] + 120, "click", 1)
