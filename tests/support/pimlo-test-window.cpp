@@ -1,17 +1,13 @@
-// The application a desktop test puts under the pet: a plain blue window, maximized,
-// and says on stdout when it has the keyboard focus. With -platform wayland it is a native
-// Wayland client, which no X tool can see.
+// The application a desktop test puts under the pet: a plain blue maximized window that says on
+// stdout when it has the keyboard focus; with -platform wayland, a native Wayland client.
 #include <QGuiApplication>
 #include <QPainter>
 #include <QRasterWindow>
 #include <cstdio>
 
-class TestWindow : public QRasterWindow
+struct TestWindow : QRasterWindow
 {
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter(this).fillRect(QRect(QPoint(), size()), Qt::blue);
-    }
+    void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(0, 0, 9999, 9999, Qt::blue); }
 };
 
 int main(int argc, char **argv)
