@@ -21,7 +21,7 @@ public:
     static constexpr double radius = 14;
     static constexpr int textPixels = 17;
 
-    // A window of its own that stays above the pet window, which is its transient parent.
+    // A window of its own, above every managed window, the pet's included.
     explicit GreetingBubble(QWidget *pet);
 
     // Puts the card's lower-left corner at origin (y-up points) and shows it if it is hidden.

@@ -17,8 +17,11 @@ QString logText(StartupCheck::Finding finding, int screen)
     case StartupCheck::Finding::NoDisplay:
         return QStringLiteral("Pimlo: cannot connect to the X display");
     case StartupCheck::Finding::XWayland:
-        return QStringLiteral("Pimlo: running on Wayland through XWayland; the compositor decides "
-                              "where the pet stands and whether it stays on top");
+        return QStringLiteral(
+            "Pimlo: running on Wayland through XWayland; measured on mutter 43.8 "
+            "and KWin 5.27.5: the pet stands, walks and stays above other windows "
+            "(on mutter above X11 ones, the only ones seen there; on KWin not "
+            "above a focused full-screen one); other compositors not measured");
     case StartupCheck::Finding::NoCompositor:
         return QStringLiteral("Pimlo: no compositing manager (no owner of _NET_WM_CM_S%1); the "
                               "pet's transparent corners show black")
@@ -50,9 +53,11 @@ QString StartupCheck::advice(Finding finding, const Facts &facts)
                               "DISPLAY 设成正确的显示。");
     }
     case StartupCheck::Finding::XWayland:
-        return QStringLiteral("正在 Wayland 会话里通过 XWayland 运行：宠物站在哪里、能否留在最上层"
-                              "由桌面决定，可能被其他窗口盖住。想要最稳妥的效果，请在登录界面选择 "
-                              "X11（Xorg）会话。");
+        return QStringLiteral(
+            "正在 Wayland 会话里通过 XWayland 运行。在 GNOME 的 mutter 43.8 和 KDE "
+            "的 KWin 5.27.5 上测过：宠物站在右下角、散步、拖动和菜单都正常，并留在"
+            "其他窗口之上（mutter 上只测了 X11 窗口；KWin 上有焦点的全屏窗口会盖住它）。"
+            "其他合成器没有测过，宠物可能被盖住或被移开；那时请在登录界面选择 X11（Xorg）会话。");
     case StartupCheck::Finding::NoCompositor:
         return QStringLiteral(
                    "没有合成管理器（_NET_WM_CM_S%1 无人持有）：宠物透明的边角会显示成"

@@ -11,6 +11,7 @@ namespace pimlo::X11WindowHints {
 namespace {
 
 constexpr uint32_t allDesktops = 0xFFFFFFFF;
+constexpr uint32_t netWmStateRemove = 0;
 constexpr uint32_t netWmStateAdd = 1;
 
 xcb_atom_t atom(xcb_connection_t *c, const char *name)
@@ -73,6 +74,11 @@ void applyPetHints(QWidget &window)
             sendToRoot(c, root, id, desktop, {allDesktops, 1, 0, 0, 0});
             sendToRoot(c, root, id, state, {netWmStateAdd, states[0], states[1], 1, 0});
             sendToRoot(c, root, id, state, {netWmStateAdd, states[2], states[3], 1, 0});
+            // Shown without activation (user time 0), a window is one that asked for focus and
+            // was refused as far as KWin is concerned, and it marks it as demanding attention,
+            // which a panel shows as a request; the pet never asks for anything.
+            sendToRoot(c, root, id, state,
+                       {netWmStateRemove, atom(c, "_NET_WM_STATE_DEMANDS_ATTENTION"), 0, 1, 0});
         }
     } else {
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, desktop, XCB_ATOM_CARDINAL, 32, 1,

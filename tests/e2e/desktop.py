@@ -9,6 +9,8 @@ import time
 
 BUILD = os.environ.get("PIMLO_BUILD_DIR", os.path.join(os.path.dirname(__file__), "../../build"))
 PIMLO = os.path.join(BUILD, "src/app/pimlo")
+WINDOW = os.path.join(BUILD, "tests/support/pimlo-test-window")
+DESKTOP = os.environ.get("E2E_DESKTOP", "openbox")  # which desktop with-desktop started
 READY = "Pimlo idle animation ready: window=200x200, transparent=true, image=(200.0, 200.0)"
 
 
@@ -29,6 +31,19 @@ def start(cleanup, *command, **kwargs):
 
 def screen_size():
     return tuple(map(int, re.search(r"dimensions:\s+(\d+)x(\d+)", run("xdpyinfo")).groups()))
+
+
+def work_area():
+    """x, y, width, height of the primary monitor's part of the work area."""
+    x, y, w, h = monitors()[0]
+    area = re.findall(r"\d+", run("xprop", "-root", "_NET_WORKAREA", check=False))
+    ax, ay, aw, ah = map(int, area[:4]) if area else (x, y, w, h)
+    left, top = max(x, ax), max(y, ay)
+    return left, top, min(x + w, ax + aw) - left, min(y + h, ay + ah) - top
+
+
+def close(window):  # as a title bar's close button asks the window manager
+    run("wmctrl", "-i", "-c", hex(window))
 
 
 def wait_for(predicate, what, timeout=10):
@@ -96,12 +111,28 @@ class Pimlo:
 
 
 class Screenshot:
-    """The whole screen as RGB bytes, windows of every depth composited (xwd would not)."""
+    """The whole screen as RGB bytes as the compositor shows it: xcompmgr draws onto the X root
+    (read there, windows of every depth composited, which xwd would not), KWin hands it out over
+    D-Bus; nothing reads mutter's output here (its screen cast needs PipeWire)."""
+    readable = DESKTOP != "mutter"
 
     def __init__(self):
         self.width, self.height = screen_size()
-        self.data = subprocess.run(["import", "-silent", "-window", "root", "-depth", "8", "rgb:-"],
-                                   check=True, capture_output=True).stdout
+        if DESKTOP != "kwin":
+            self.data = subprocess.run(["import", "-silent", "-window", "root", "-depth", "8",
+                                        "rgb:-"], check=True, capture_output=True).stdout
+            return
+        import dbus  # Debian's python3-dbus, for the file descriptor KWin writes into
+        read, write = os.pipe()
+        dbus.Interface(dbus.SessionBus().get_object("org.kde.KWin", "/org/kde/KWin/ScreenShot2"),
+                       "org.kde.KWin.ScreenShot2").CaptureArea(
+            0, 0, dbus.UInt32(self.width), dbus.UInt32(self.height), {}, dbus.types.UnixFd(write))
+        os.close(write)
+        with os.fdopen(read, "rb") as pipe:
+            bgra = pipe.read()
+        self.data = bytearray(len(bgra) // 4 * 3)
+        for channel in range(3):
+            self.data[channel::3] = bgra[2 - channel::4]
 
     def changed(self, base, *region):
         return sum(p != q for p, q in zip(self.region(*region), base.region(*region)))
@@ -113,7 +144,7 @@ class Screenshot:
 
 def monitors():
     """The desktop's RandR monitors as (x, y, width, height), the primary first."""
-    found = re.findall(r"^ \d+: \+?(\*?)\S+ (\d+)/\d+x(\d+)/\d+\+(\d+)\+(\d+)",
+    found = re.findall(r"^ \d+: \+?(\*?)\S+ (\d+)/-?\d+x(\d+)/-?\d+\+(\d+)\+(\d+)",
                        run("xrandr", "--listmonitors"), re.M)
     primary_first = sorted(found, key=lambda m: not m[0])
     return [tuple(map(int, (x, y, w, h))) for _, w, h, x, y in primary_first]

@@ -12,7 +12,7 @@ import unittest
 
 import pyatspi
 
-from desktop import READY, Pimlo, start, wait_for, windows, xdotool
+from desktop import READY, Pimlo, close, start, wait_for, windows, xdotool
 
 REPLY = "你好呀，我是 Pimlo！"
 ANSWER = json.dumps({"choices": [{"message": {"role": "assistant", "content": REPLY}}]}).encode()
@@ -109,7 +109,7 @@ class ChatTurn(unittest.TestCase):
 
         # The pet stood still while the chat was open, and walks again 20 s after it closes.
         self.assertFalse([l for l in self.pimlo.lines() if l.startswith("Pimlo movement")])
-        xdotool("windowactivate", "--sync", window, "key", "--clearmodifiers", "alt+F4")
+        close(window)
         closed = time.monotonic()
         self.pimlo.wait_for_line(lambda line: line.startswith("Pimlo movement: outward"), 30)
         self.assertGreater(time.monotonic() - closed, 19)

@@ -7,7 +7,8 @@ import tempfile
 import time
 import unittest
 
-from desktop import READY, Pimlo, Screenshot, geometry, run, start, wait_for, windows, xdotool
+from desktop import (READY, Pimlo, Screenshot, close, geometry, run, start, wait_for, windows,
+                     work_area, xdotool)
 
 MOVEMENT = re.compile(r"Pimlo movement: (\w+) x=(-?\d+\.\d) home=(-?\d+\.\d) direction=(-?\d+)$")
 
@@ -40,14 +41,15 @@ class LivingPet(unittest.TestCase):
         return sum(p != q for p, q in zip(a, b))
 
     def test_first_minute(self):
-        self.desktop = Screenshot()
+        self.desktop = Screenshot() if Screenshot.readable else None
         locales = self.enterContext(tempfile.TemporaryDirectory())  # numbers get a decimal comma
         run("localedef", "-i", "de_DE", "-f", "UTF-8", f"{locales}/de_DE.UTF-8")
         self.pimlo = Pimlo(env={**os.environ, "LOCPATH": locales, "LC_ALL": "de_DE.UTF-8"})
         self.addCleanup(self.pimlo.stop)
         self.pet = self.pimlo.window()
         self.pimlo.wait_for_line(lambda line: line == READY)
-        ready, home = time.monotonic(), (self.desktop.width - 240, self.desktop.height - 240)
+        x0, y0, width, height = work_area()
+        ready, home = time.monotonic(), (x0 + width - 240, y0 + height - 240)
         self.assertEqual(tuple(geometry(self.pet).values()), (*home, 200, 200, 32))  # 32: ARGB
         hints = run("xprop", "-id", self.pet, "_NET_WM_STATE", "_NET_WM_DESKTOP", "WM_HINTS")
         self.assertTrue(all(hint in hints for hint in ["_ABOVE", "_SKIP_TASKBAR", "= 4294967295",
@@ -59,12 +61,14 @@ class LivingPet(unittest.TestCase):
 
         # The nap's "z z" comes and goes (where standing is empty); awake, it breathes, transparent.
         zz, body = (home[0] + 150, home[1] + 8, 40, 30), (home[0] + 40, home[1] + 30, 120, 150)
-        wait_for(lambda: self.changed(zz) > 20, "the pet to fall asleep", 5)
-        wait_for(lambda: self.changed(zz) == 0, "the pet to wake up", 8)
-        first = Screenshot()
-        wait_for(lambda: self.changed(body, base=first), "a breath", 3)
-        for cx, cy in [(0, 0), (197, 0), (0, 197), (197, 197)]:
-            self.assertEqual(self.changed((home[0] + cx, home[1] + cy, 3, 3), first), 0, (cx, cy))
+        if Screenshot.readable:  # not on mutter
+            wait_for(lambda: self.changed(zz) > 20, "the pet to fall asleep", 5)
+            wait_for(lambda: self.changed(zz) == 0, "the pet to wake up", 8)
+            first = Screenshot()
+            wait_for(lambda: self.changed(body, base=first), "a breath", 3)
+            for cx, cy in [(0, 0), (197, 0), (0, 197), (197, 197)]:
+                corner = (home[0] + cx, home[1] + cy, 3, 3)
+                self.assertEqual(self.changed(corner, first), 0, (cx, cy))
         (icon,) = wait_for(lambda: self.windows("", lambda g: 0 < g["width"] <= 48), "a dock")
 
         # The first trip leaves 20 s after the nap: out to the left, held by a menu, and home.
@@ -77,6 +81,7 @@ class LivingPet(unittest.TestCase):
         xdotool("key", "Escape")
         self.assertEqual(self.movement("returning"), (f"{home[0] - 160:.1f}", walk_home, "1"))
         self.assertEqual(self.movement("idle")[:2], (walk_home, walk_home))
+        time.sleep(0.5)  # KWin applies a move a little later
         self.assertEqual(self.position(), home)
         xdotool("windowmove", self.pet, 100, 100)
         wait_for(lambda: self.position() == home, lambda: f"{home}, not {self.position()}", 2)
@@ -87,18 +92,21 @@ class LivingPet(unittest.TestCase):
         shown, card = time.monotonic(), geometry(bubble)
         self.assertEqual((card["x"] + 10, card["y"] + 10, card["width"], card["height"]),
                          (home[0] + 45, home[1] - 40, 130, 66))
+        xdotool("mousemove", card["x"] + 60, card["y"] + 60)  # over the pet, through the card
+        self.assertNotIn(f"window:{bubble}", xdotool("getmouselocation"))
         wait_for(lambda: not self.windows("^你好呀$"), "the bubble to go", 5)
         self.assertTrue(2.5 < time.monotonic() - shown < 3.8, time.monotonic() - shown)
 
         xdotool("mousemove", home[0] + 100, home[1] + 120, "mousedown", 1, "click", 3, "sleep", 1,
                 "mouseup", 1, "key", "Escape", "sleep", 2)  # held while a menu took the release
         # A click pets it in place; a drag carries it, clamped to the screen, and leaves it there.
-        standing, feet = Screenshot(), (home[0], home[1] + 175, 200, 25)  # a breath leaves these
+        standing = Screenshot() if Screenshot.readable else None
+        feet = (home[0], home[1] + 175, 200, 25)  # a breath leaves these
         xdotool("mousemove", home[0] + 100, home[1] + 120, "click", 1)
-        wait_for(lambda: self.changed(feet, base=standing) > 300, "a jump", 3)
+        wait_for(lambda: not standing or self.changed(feet, base=standing) > 300, "a jump", 3)
         self.assertEqual(self.position(), home)
         time.sleep(1.5)  # until the jump ends
-        dropped, edge = (home[0] - 400, home[1] - 300), self.desktop.width - 200
+        dropped, edge = (home[0] - 400, home[1] - 300), x0 + width - 200
         xdotool("mousedown", 1, "mousemove", home[0] - 100, home[1] - 30)
         for pointer, at in [(edge + 700, (edge, dropped[1])), (home[0] - 300, dropped)]:
             xdotool("mousemove", pointer, home[1] - 180)
@@ -110,7 +118,7 @@ class LivingPet(unittest.TestCase):
         # "聊天" opens the chat window; closing it leaves the pet running, for the tray to end.
         self.choose(4)
         (chat,) = wait_for(lambda: self.windows("^与 Pimlo 聊天$"), "the chat")
-        xdotool("windowactivate", "--sync", chat, "key", "--clearmodifiers", "alt+F4")
+        close(chat)
         wait_for(lambda: not self.windows("^与 Pimlo 聊天$"), "the chat to close")
 
         # The tray menu opens on a left click too; its "退出" ends the process normally.
