@@ -39,8 +39,6 @@ class ChatWindowTest final : public QObject
     Q_OBJECT
 
     std::optional<test::FakeResponder> m_fake;
-    std::optional<std::string> m_stored; // the key store's one slot
-    QString m_refusal;                   // thrown by the key store instead of writing, when set
     std::unique_ptr<ChatWindowController> m_controller;
     std::unique_ptr<ChatMessageList> m_list; // a list of its own over the same model
     QPropertyAnimation *m_scroll = nullptr;  // its scrolling
@@ -51,15 +49,6 @@ class ChatWindowTest final : public QObject
     ChatComposer *composer() { return view()->composer(); }
     QPlainTextEdit *editor() { return composer()->editor(); }
     bool scrolling() { return m_scroll->state() == QAbstractAnimation::Running; }
-    CredentialSettings::Store store()
-    {
-        auto write = [this](std::optional<std::string> key) {
-            if (!m_refusal.isEmpty())
-                throw ChatFailure(m_refusal.toStdString());
-            m_stored = std::move(key);
-        };
-        return {[write](const std::string &key) { write(key); }, [write] { write({}); }};
-    }
     // p presents the window; w shows the list and h hides it; s sends and holds the reply,
     // a answers it, f fails it, r retries and holds, t is a whole turn answered at once;
     // x abandons, n starts anew, d types.
@@ -98,8 +87,6 @@ private Q_SLOTS:
     void init()
     {
         m_fake.emplace();
-        m_stored = "sk-old";
-        m_refusal.clear();
         m_calls = 0;
         QSettings().remove("deepseekModel");
         m_controller = std::make_unique<ChatWindowController>(std::make_unique<ChatModel>(
@@ -350,7 +337,15 @@ private Q_SLOTS:
         QFETCH(QString, notice);
         QFETCH(QString, stored);
         const ChatStyle style = ChatStyle::make(false, QApplication::palette(), 13);
-        CredentialSettingsDialog dialog(model(), style, nullptr, store());
+        std::optional<std::string> kept = "sk-old"; // the key store's one slot
+        const auto write = [&](std::optional<std::string> key) {
+            if (action.endsWith("refused"))
+                throw ChatFailure(notice.toStdString());
+            kept = std::move(key);
+        };
+        CredentialSettingsDialog dialog(
+            model(), style, nullptr,
+            {[&](const std::string &key) { write(key); }, [&] { write({}); }});
         CredentialSettings &form = dialog.settings();
         auto *field = dialog.findChild<QLineEdit *>();
         model().setSettings(true);
@@ -359,14 +354,13 @@ private Q_SLOTS:
         QTest::keyClicks(field, "sk-ty ped\r"); // Return
         QCOMPARE(form.notice(), QString());
         run(action.endsWith("busy") ? "s" : "");
-        m_refusal = action.endsWith("refused") ? notice : QString();
         form.setKey(typed);
         action.startsWith("delete") ? form.remove() : form.save();
         const bool worked = stored != "sk-old";
         QCOMPARE(dialog.findChild<QLabel *>("notice")->text(), notice);
         QCOMPARE(dialog.findChild<QLabel *>("notice")->palette().color(QPalette::WindowText),
                  worked ? style.successText : style.errorText);
-        QCOMPARE(QString::fromStdString(m_stored.value_or("")), stored);
+        QCOMPARE(QString::fromStdString(kept.value_or("")), stored);
         QCOMPARE(field->text(), worked ? QString() : typed);
         const QVariant written = stored == "sk-new" ? QVariant("deepseek-v4-pro") : QVariant();
         QCOMPARE(QSettings().value("deepseekModel"), written);
