@@ -94,8 +94,9 @@ private Q_SLOTS:
         QCOMPARE(aboutToQuit.count(), 2);
     }
 
-    // An open menu pauses the pet; its commands run after it has closed, also when a tray host
-    // draws the tray's menu itself and never reports the close.
+    // An open menu pauses the pet until it closes, with a command chosen (item) or none; the
+    // commands run after it has closed, also when a tray host draws the tray's menu itself and
+    // never reports the close.
     void menus_data()
     {
         QTest::addColumn<bool>("tray");
@@ -104,6 +105,7 @@ private Q_SLOTS:
         QTest::newRow("打招呼") << false << 0 << View::idle;
         QTest::newRow("开心") << true << 1 << View::happy;
         QTest::newRow("睡觉") << false << 2 << View::sleep;
+        QTest::newRow("dismissed") << false << -1 << View::idle;
     }
     void menus()
     {
@@ -115,7 +117,8 @@ private Q_SLOTS:
         QCOMPARE(app.controller->menuPauseStarted(), std::optional(app.now));
         if (!tray)
             menu->hide();
-        menu->actions().at(item)->trigger();
+        if (item >= 0)
+            menu->actions().at(item)->trigger();
         QVERIFY(!app.controller->menuPauseStarted());
         QVERIFY((app.controller->scene() == PetScene{.origin = {1200, 40}, .greeting = {}}));
         QCoreApplication::processEvents();
