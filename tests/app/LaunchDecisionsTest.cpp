@@ -44,12 +44,10 @@ private Q_SLOTS:
     }
     void commandLine()
     {
-        QFETCH(Action, action);
-        QFETCH(bool, autostartOn);
         QFETCH(QString, errorNames);
         const auto decision = CommandLine::decide(QString(QTest::currentDataTag()).split(u' '));
-        QCOMPARE(decision.action, action);
-        QCOMPARE(decision.autostartOn, autostartOn);
+        QTEST(decision.action, "action");
+        QTEST(decision.autostartOn, "autostartOn");
         QCOMPARE(decision.error.isEmpty(), errorNames.isEmpty());
         for (const QString &name : errorNames.split(u'|', Qt::SkipEmptyParts))
             QVERIFY2(decision.error.contains(name), qPrintable(decision.error));
@@ -84,8 +82,7 @@ private Q_SLOTS:
     void texts()
     {
         QFETCH(QString, actual);
-        QFETCH(QString, expected);
-        QCOMPARE(actual, expected);
+        QTEST(actual, "expected");
     }
 };
 

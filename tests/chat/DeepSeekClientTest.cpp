@@ -72,11 +72,6 @@ QByteArray reply(const QByteArray &content, const QByteArray &finish = "\"stop\"
            R"(},"finish_reason":)" + finish + "}]}";
 }
 
-QByteArray choices(const QByteArray &first, const QByteArray &second)
-{
-    return R"({"choices":[{"message":{"content":")" + first + "\"}}," + second + "]}";
-}
-
 const char *const expectedBody =
     R"({"model":"deepseek-flash","messages":[)"
     R"({"role":"system","content":"你是 Pimlo"},)"
@@ -159,14 +154,16 @@ private Q_SLOTS:
         row("null finish_reason", reply("\"a\"", "null"), "a");
         row("extra keys",
             R"({"id":"x","choices":[{"message":{"content":"a","x":[1]},"extra":{}}]})", "a");
-        row("first choice only", choices("one", R"({"message":{}})"), "one");
-        row("blank first wins", choices(" ", R"({"message":{"content":"two"}})"), noReply);
+        row("first choice only", R"({"choices":[{"message":{"content":"one"}},{"message":{}}]})",
+            "one");
+        row("blank first wins",
+            R"({"choices":[{"message":{"content":" "}},{"message":{"content":"two"}}]})", noReply);
         row("zero width space is text", reply("\"\\u200b\""), "\u200b");
         row("unicode blank", reply("\" \\t\\r\\n\\u3000\\u00a0\\u2028\\u0085\""), noReply);
         row("null content", reply("null"), noReply);
         row("number content", reply("42"), noReply);
         row("number finish_reason", reply("\"a\"", "1"), noReply);
-        row("bad second choice", choices("a", "\"x\""), noReply);
+        row("bad second choice", R"({"choices":[{"message":{"content":"a"}},"x"]})", noReply);
         row("not json", "<html>ok</html>", noReply);
         const QByteArray deep = QByteArray(4 << 20, '[') + QByteArray(4 << 20, ']'); // 8 MiB
         row("nested deeper than any answer", okBody.chopped(1) + ",\"x\":" + deep + "}", noReply);

@@ -23,6 +23,11 @@ constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
 
 using Curve = std::function<double(double)>;
 using Probes = QList<std::pair<QPointF, QRgb>>;
+using Pixel = std::function<bool(QPointF, QRgb)>; // a test of a pixel at a point (y up)
+
+// Where the views paint the eyelids and the feet, so where the art must have its eyes and feet.
+const QRectF eyes[] = {{79.5, 139.5, 16.8, 18}, {104, 139.5, 16.8, 18}};
+const QRectF feet[] = {{67, 7, 37, 23}, {109, 7, 28, 23}};
 
 bool near(QRgb a, QRgb b, int tolerance = 2)
 {
@@ -88,9 +93,8 @@ QImage walkingPose(qreal ratio)
     return canvas(ratio, [](QPainter &painter) {
         QPainterPath below, ovals;
         below.addRect(0, 0, 200, 37);
-        // A margin keeps the oval clip's antialiased edge off the green.
-        ovals.addEllipse(QRectF(67, 7, 37, 23).adjusted(-1.5, -1.5, 1.5, 1.5));
-        ovals.addEllipse(QRectF(109, 7, 28, 23).adjusted(-1.5, -1.5, 1.5, 1.5));
+        for (const QRectF &foot : feet) // a margin keeps the clip's antialiased edge off the green
+            ovals.addEllipse(foot.adjusted(-1.5, -1.5, 1.5, 1.5));
         painter.fillPath(below.subtracted(ovals), QColor::fromRgba(green));
         painter.fillRect(QRectF(84, 10, 1, 1), QColor::fromRgba(red));
         painter.fillRect(QRectF(122, 16, 1, 1), QColor::fromRgba(blue));
@@ -130,9 +134,27 @@ QImage draw(const QString &name, qreal ratio, double time, qint64 direction = -1
     return render(view, ratio);
 }
 
+// The points (y up) inside an odd number of the rectangles and the ovals inscribed in others.
+Pixel within(std::initializer_list<QRectF> rects, std::initializer_list<QRectF> ovals = {})
+{
+    QPainterPath path;
+    for (const QRectF &r : rects)
+        path.addRect(r);
+    for (const QRectF &r : ovals)
+        path.addEllipse(r);
+    return [path](QPointF p, QRgb) { return path.contains(p); };
+}
+
+QImage art(const QString &name, int scale)
+{
+    return QImage(QStringLiteral(":/pimlo/pimlo-%1%2.png").arg(name, scale == 2 ? "@2x" : ""))
+        .convertToFormat(QImage::Format_ARGB32);
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Curve)
+Q_DECLARE_METATYPE(Pixel)
 
 class PetViewTest final : public QObject
 {
@@ -210,7 +232,7 @@ private Q_SLOTS:
         };
         // Closed lids fill both eye ovals but for a dark line; at 0.8 a gap is left, unlined.
         Probes closed{{{60, 148.3}, asPose}};
-        for (const QRectF eye : {QRectF(79.5, 139.5, 16.8, 18), QRectF(104, 139.5, 16.8, 18)}) {
+        for (const QRectF &eye : eyes) {
             const double x = eye.center().x();
             for (const QPointF p :
                  {QPointF(x, 141.3), QPointF(x, 146.6), QPointF(x, 150.6), QPointF(x, 156.3),
@@ -224,6 +246,7 @@ private Q_SLOTS:
              {{87.9, 149.4}, asPose},
              {{87.9, 155.3}, lid},
              {{87.9, 142.3}, lid}});
+        row("idle", 0, {{{100, 179.5}, opaque}, {{100, 180.5}, clear}}); // the pose itself
         // A full breath lifts the top edge (180) by 1.25 and leans it right; the feet stay.
         row("idle", 2.1,
             {{{100.3, 180.6}, opaque},
@@ -325,6 +348,23 @@ private Q_SLOTS:
             const double step = WalkingPetView::cachedStepTime(WalkingPetView::cachedStep(time));
             QCOMPARE(painted, draw(view, 1, step, direction));
         }
+        if (view == "idle") {
+            // On screen, a clock's time shows the frame cached for it: the live drawing at that
+            // frame's time, copied onto the cleared window.
+            double now = 100;
+            IdlePetView widget(stripedPose(ratio), true, [&] { return now; });
+            QVERIFY(widget.timer()->isActive());
+            now += time;
+            QImage painted = canvas(ratio, [](QPainter &) {});
+            widget.render(&painted);
+            const QImage live =
+                draw(view, ratio, IdlePetView::frameIndex(time) * IdlePetView::frameInterval);
+            QCOMPARE(findPixel(painted,
+                               [&](int x, int y) {
+                                   return !near(painted.pixel(x, y), live.pixel(x, y));
+                               }),
+                     QPoint(-1, -1));
+        }
         if (view == "sleep") {
             // (1 − blend) × the idle pose closed by the nearest twentieth + blend × the sleeper,
             // in premultiplied colour; two opaque images stay opaque.
@@ -351,30 +391,84 @@ private Q_SLOTS:
         }
     }
 
-    // Each cached frame is the live drawing at its time, the first one the pose itself; a
-    // preview is drawn live.
-    void idleFrames()
+    // The pose art puts its features where the views expect them.
+    void artPlacement_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<Pixel>("region");
+        QTest::addColumn<Pixel>("wanted");
+        QTest::addColumn<double>("share"); // of the region's pixels that must be as wanted
+        const auto row = [](const char *name, const char *what, Pixel region, Pixel wanted,
+                            double share) {
+            QTest::addRow("%s: %s", name, what) << QString(name) << region << wanted << share;
+        };
+        const Pixel isClear = [](QPointF, QRgb c) { return qAlpha(c) == 0; };
+        const Pixel isOpaque = [](QPointF, QRgb c) { return qAlpha(c) == 255; };
+        const Pixel isDark = [](QPointF, QRgb c) { return qAlpha(c) == 255 && qGray(c) < 90; };
+        for (const char *name : {"idle", "walk-left", "happy", "sleep"})
+            row(name, "clear of the edges", within({{0, 0, 200, 200}, {1, 1, 198, 198}}), isClear,
+                1);
+        for (const QRectF &eye : eyes) {
+            // Blink lids of exactly the skin colour are clipped to the eye ovals: around and just
+            // inside each oval lies flat skin, within it a clearly dark eye.
+            row(
+                "idle", "skin around an eye",
+                within({}, {eye.adjusted(-4, -4, 4, 4), eye.adjusted(1, 1, -1, -1)}),
+                [](QPointF, QRgb c) { return c == qRgb(224, 227, 227); }, 1);
+            row("idle", "eye", within({}, {eye}), isDark, 1.0 / 3);
+        }
+        for (const QRectF &foot : feet)
+            row("walk-left", "foot in its oval", within({}, {foot}), isOpaque, 1.0 / 3);
+        // The breathing leaves everything below 18 points in place: the feet stand there.
+        row("idle", "feet on the ground", within({{0, 0, 200, 18}}), isOpaque, 0.11);
+        // Below the hip line the walking view draws only the feet ovals (half a point inside,
+        // off the clip's antialiased edge) and its own legs and pelvis.
+        const auto inner = [](const QRectF &r) { return r.adjusted(0.5, 0.5, -0.5, -0.5); };
+        row("walk-left", "nothing else below the hips",
+            within({{0, 0, 200, 37}}, {inner(feet[0]), inner(feet[1])}), isClear, 1);
+        // Where the image is cut at the hips it must be the pelvis colour, or the cut shows.
+        row(
+            "walk-left", "pelvis colour at the hip line", within({{80, 37, 48, 0.6}}),
+            [](QPointF, QRgb c) { return qAlpha(c) == 255 && qAbs(qGray(c) - 11) <= 2; }, 1);
+        row(
+            "walk-left", "eyes left of the centre",
+            [=](QPointF p, QRgb c) { return p.y() > 120 && isDark(p, c); },
+            [](QPointF p, QRgb) { return p.x() < 100; }, 0.75);
+        // The hearts' rectangles, mapped into the image for every lift (0 to 14) of the jump.
+        const auto heart = [](double x, double y, double side) {
+            return QRectF((x - 6) / 0.94, (y - 9.58) / 0.94, side / 0.94, (side + 9.1) / 0.94);
+        };
+        row("happy", "room for the hearts",
+            within({heart(22, 146, 14), heart(164, 157, 14), heart(151, 180, 10)}), isClear, 1);
+        // The sleep view cross-fades from the idle figure, so the silhouettes must mostly agree.
+        const auto idleCovers = [idle = art("idle", 2)](QPointF p) {
+            return qAlpha(idle.pixel(int(p.x() * 2), int((200 - p.y()) * 2))) > 127;
+        };
+        row(
+            "sleep", "over the idle figure",
+            [=](QPointF p, QRgb c) { return qAlpha(c) > 127 || idleCovers(p); },
+            [=](QPointF p, QRgb c) { return qAlpha(c) > 127 && idleCovers(p); }, 0.7);
+    }
+    void artPlacement()
     {
         QFETCH_GLOBAL(qreal, ratio);
-        double now = 100;
-        const QImage pose = stripedPose(ratio), upright = pose.mirrored(false, true);
-        IdlePetView view(pose, true, [&] { return now; });
-        QVERIFY(view.timer()->isActive());
-        const auto differ = [](const QImage &a, const QImage &b) {
-            return findPixel(a, [&](int x, int y) { return !near(a.pixel(x, y), b.pixel(x, y)); });
-        };
-        QCOMPARE(differ(render(view, ratio), upright), QPoint(-1, -1));
-        now += 2.1;
-        const QImage cached = render(view, ratio);
-        view.previewTime = 2.1; // between cached frames
-        QVERIFY(render(view, ratio) != cached);
-        view.previewTime = IdlePetView::frameIndex(2.1) * IdlePetView::frameInterval;
-        QCOMPARE(differ(render(view, ratio), cached), QPoint(-1, -1));
-        // On screen the frame is copied, not blended, onto the cleared window.
-        view.previewTime.reset();
-        QImage painted = canvas(ratio, [](QPainter &) {});
-        view.render(&painted);
-        QCOMPARE(painted, cached);
+        QFETCH(QString, name);
+        QFETCH(Pixel, region);
+        QFETCH(Pixel, wanted);
+        QFETCH(double, share);
+        const QImage img = art(name, int(ratio));
+        QCOMPARE(img.size(), QSize(200, 200) * ratio);
+        int inRegion = 0, asWanted = 0;
+        for (int row = 0; row < img.height(); ++row) {
+            for (int col = 0; col < img.width(); ++col) {
+                const QPointF p((col + 0.5) / ratio, 200 - (row + 0.5) / ratio);
+                const bool in = region(p, img.pixel(col, row));
+                inRegion += in;
+                asWanted += in && wanted(p, img.pixel(col, row));
+            }
+        }
+        QVERIFY2(inRegion > 0 && asWanted >= share * inRegion,
+                 qPrintable(QString("%1 of %2").arg(asWanted).arg(inRegion)));
     }
 };
 

@@ -39,8 +39,6 @@ class ChatWindowTest final : public QObject
     Q_OBJECT
 
     std::optional<test::FakeResponder> m_fake;
-    std::optional<std::string> m_stored; // the key store's one slot
-    QString m_refusal;                   // thrown by the key store instead of writing, when set
     std::unique_ptr<ChatWindowController> m_controller;
     std::unique_ptr<ChatMessageList> m_list; // a list of its own over the same model
     QPropertyAnimation *m_scroll = nullptr;  // its scrolling
@@ -51,15 +49,6 @@ class ChatWindowTest final : public QObject
     ChatComposer *composer() { return view()->composer(); }
     QPlainTextEdit *editor() { return composer()->editor(); }
     bool scrolling() { return m_scroll->state() == QAbstractAnimation::Running; }
-    CredentialSettings::Store store()
-    {
-        auto write = [this](std::optional<std::string> key) {
-            if (!m_refusal.isEmpty())
-                throw ChatFailure(m_refusal.toStdString());
-            m_stored = std::move(key);
-        };
-        return {[write](const std::string &key) { write(key); }, [write] { write({}); }};
-    }
     // p presents the window; w shows the list and h hides it; s sends and holds the reply,
     // a answers it, f fails it, r retries and holds, t is a whole turn answered at once;
     // x abandons, n starts anew, d types.
@@ -98,8 +87,6 @@ private Q_SLOTS:
     void init()
     {
         m_fake.emplace();
-        m_stored = "sk-old";
-        m_refusal.clear();
         m_calls = 0;
         QSettings().remove("deepseekModel");
         m_controller = std::make_unique<ChatWindowController>(std::make_unique<ChatModel>(
@@ -340,48 +327,46 @@ private Q_SLOTS:
         row("delete refused", "delete refused", "sk-new", "无法删除钥匙串中的密钥。", "sk-old");
         row("delete while busy", "delete busy", "sk-new", "", "sk-old");
     }
-    // The notice, the stored key, the field, and the model choice written with a saved key.
+    // In the key dialog the field has the focus and Return does not save; then the notice in its
+    // colour, the stored key, the field, the model choice written with a saved key, the picker's
+    // choice written at once, and Escape closing the dialog.
     void writeKey()
     {
         QFETCH(QString, action);
         QFETCH(QString, typed);
         QFETCH(QString, notice);
         QFETCH(QString, stored);
-        CredentialSettings form(model(), store());
-        form.appeared();
-        run(action.endsWith("busy") ? "s" : "");
-        m_refusal = action.endsWith("refused") ? notice : QString();
-        form.setKey(typed);
-        action.startsWith("delete") ? form.remove() : form.save();
-        const bool worked = stored != "sk-old";
-        QCOMPARE(form.notice(), notice);
-        QCOMPARE(form.saved(), worked);
-        QCOMPARE(QString::fromStdString(m_stored.value_or("")), stored);
-        QCOMPARE(form.key(), worked ? QString() : typed);
-        const QVariant written = stored == "sk-new" ? QVariant("deepseek-v4-pro") : QVariant();
-        QCOMPARE(QSettings().value("deepseekModel"), written);
-    }
-
-    // In the key dialog the field has the focus, Return does not save, the picker's choice is
-    // written at once, a refusal shows in red, and Escape closes it.
-    void keyDialog()
-    {
         const ChatStyle style = ChatStyle::make(false, QApplication::palette(), 13);
-        CredentialSettingsDialog dialog(model(), style, nullptr, store());
+        std::optional<std::string> kept = "sk-old"; // the key store's one slot
+        const auto write = [&](std::optional<std::string> key) {
+            if (action.endsWith("refused"))
+                throw ChatFailure(notice.toStdString());
+            kept = std::move(key);
+        };
+        CredentialSettingsDialog dialog(
+            model(), style, nullptr,
+            {[&](const std::string &key) { write(key); }, [&] { write({}); }});
+        CredentialSettings &form = dialog.settings();
         auto *field = dialog.findChild<QLineEdit *>();
-        model().setSelectedModel("deepseek-flash");
         model().setSettings(true);
         dialog.show();
         QVERIFY(QTest::qWaitForWindowActive(&dialog) && field->hasFocus());
         QTest::keyClicks(field, "sk-ty ped\r"); // Return
-        QCOMPARE(dialog.settings().notice(), QString());
+        QCOMPARE(form.notice(), QString());
+        run(action.endsWith("busy") ? "s" : "");
+        form.setKey(typed);
+        action.startsWith("delete") ? form.remove() : form.save();
+        const bool worked = stored != "sk-old";
+        QCOMPARE(dialog.findChild<QLabel *>("notice")->text(), notice);
+        QCOMPARE(dialog.findChild<QLabel *>("notice")->palette().color(QPalette::WindowText),
+                 worked ? style.successText : style.errorText);
+        QCOMPARE(QString::fromStdString(kept.value_or("")), stored);
+        QCOMPARE(field->text(), worked ? QString() : typed);
+        const QVariant written = stored == "sk-new" ? QVariant("deepseek-v4-pro") : QVariant();
+        QCOMPARE(QSettings().value("deepseekModel"), written);
+        model().setSelectedModel("deepseek-flash");
         QTest::keyClick(dialog.findChild<QComboBox *>(), Qt::Key_Down);
         QCOMPARE(QSettings().value("deepseekModel"), QVariant("deepseek-v4-pro"));
-        dialog.settings().save();
-        auto *notice = dialog.findChild<QLabel *>("notice");
-        QCOMPARE(notice->text(), noSpaces);
-        QCOMPARE(notice->palette().color(QPalette::WindowText), style.errorText);
-        QCOMPARE(field->text(), "sk-ty ped");
         QTest::keyClick(&dialog, Qt::Key_Escape);
         QVERIFY(!dialog.isVisible() && !model().settings());
     }
