@@ -29,10 +29,6 @@ def start(cleanup, *command, **kwargs):
     return process
 
 
-def screen_size():
-    return tuple(map(int, re.search(r"dimensions:\s+(\d+)x(\d+)", run("xdpyinfo")).groups()))
-
-
 def work_area():
     """x, y, width, height of the primary monitor's part of the work area."""
     x, y, w, h = monitors()[0]
@@ -97,11 +93,20 @@ class Pimlo:
         g = geometry(wait_for(lambda: windows(self.process.pid, "^你好呀$"), "the bubble").pop())
         return g["x"], g["y"]
 
+    def choose(self, item, button=3, at=None):
+        """Opens the pet's menu (or the one a click at a point opens), chooses the item by keys."""
+        before, g = windows(self.process.pid), geometry(self.window())
+        x, y = at or (g["x"] + 100, g["y"] + 60)
+        xdotool("mousemove", x, y, "click", button)
+        tall = lambda g: g["height"] > 60  # a menu, not a tooltip
+        (menu,) = wait_for(lambda: windows(self.process.pid, "", tall) - before, "one menu")
+        menu = geometry(menu)  # the pet's menu opens at the pointer
+        assert at or max(abs(menu["x"] - x), abs(menu["y"] - y)) <= 2, (menu, x, y)
+        if item:
+            xdotool("key", *["Down"] * item, "Return")
+
     def greet(self):  # "打招呼" from the pet's menu
-        g, before = geometry(self.window()), windows(self.process.pid)
-        xdotool("mousemove", g["x"] + 100, g["y"] + 60, "click", 3)
-        wait_for(lambda: windows(self.process.pid) - before, "the menu")
-        xdotool("key", "Down", "Return")
+        self.choose(1)
         return self.bubble()
 
     def stop(self, sig=signal.SIGTERM):
@@ -117,7 +122,8 @@ class Screenshot:
     readable = DESKTOP != "mutter"
 
     def __init__(self):
-        self.width, self.height = screen_size()
+        size = re.search(r"dimensions:\s+(\d+)x(\d+)", run("xdpyinfo")).groups()
+        self.width, self.height = map(int, size)
         if DESKTOP != "kwin":
             self.data = subprocess.run(["import", "-silent", "-window", "root", "-depth", "8",
                                         "rgb:-"], check=True, capture_output=True).stdout
