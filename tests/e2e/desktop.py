@@ -22,6 +22,11 @@ def xdotool(*args):
     return run("xdotool", *args)
 
 
+def bus(service, path, method, *args, check=True):
+    return run("gdbus", "call", "--session", "-d", service, "-o", path, "-m", method, "--", *args,
+               check=check)
+
+
 def start(cleanup, *command, **kwargs):
     process = subprocess.Popen(command, **{"stdout": subprocess.DEVNULL, **kwargs},
                                stderr=subprocess.DEVNULL)
@@ -29,13 +34,8 @@ def start(cleanup, *command, **kwargs):
     return process
 
 
-def work_area():
-    """x, y, width, height of the primary monitor's part of the work area."""
-    x, y, w, h = monitors()[0]
-    area = re.findall(r"\d+", run("xprop", "-root", "_NET_WORKAREA", check=False))
-    ax, ay, aw, ah = map(int, area[:4]) if area else (x, y, w, h)
-    left, top = max(x, ax), max(y, ay)
-    return left, top, min(x + w, ax + aw) - left, min(y + h, ay + ah) - top
+def screen_size():
+    return tuple(map(int, re.search(r"dimensions:\s+(\d+)x(\d+)", run("xdpyinfo")).groups()))
 
 
 def close(window):  # as a title bar's close button asks the window manager
@@ -94,7 +94,7 @@ class Pimlo:
         return g["x"], g["y"]
 
     def choose(self, item, button=3, at=None):
-        """Opens the pet's menu (or the one a click at a point opens), chooses the item by keys."""
+        """Opens the pet's menu at the pointer (or a menu by a click at a point), chooses by keys."""
         before, g = windows(self.process.pid), geometry(self.window())
         x, y = at or (g["x"] + 100, g["y"] + 60)
         xdotool("mousemove", x, y, "click", button)
@@ -105,8 +105,9 @@ class Pimlo:
         if item:
             xdotool("key", *["Down"] * item, "Return")
 
-    def greet(self):  # "打招呼" from the pet's menu
-        self.choose(1)
+    def greet(self):  # "打招呼" from the pet's menu, which may open beside the pointer on a monitor
+        g = geometry(self.window())
+        self.choose(1, at=(g["x"] + 100, g["y"] + 60))
         return self.bubble()
 
     def stop(self, sig=signal.SIGTERM):
@@ -122,8 +123,7 @@ class Screenshot:
     readable = DESKTOP != "mutter"
 
     def __init__(self):
-        size = re.search(r"dimensions:\s+(\d+)x(\d+)", run("xdpyinfo")).groups()
-        self.width, self.height = map(int, size)
+        self.width, self.height = screen_size()
         if DESKTOP != "kwin":
             self.data = subprocess.run(["import", "-silent", "-window", "root", "-depth", "8",
                                         "rgb:-"], check=True, capture_output=True).stdout

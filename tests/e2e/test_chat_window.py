@@ -26,8 +26,7 @@ class ChatService(http.server.BaseHTTPRequestHandler):
         body = json.loads(self.rfile.read(int(self.headers["Content-Length"])))
         self.requests.append((self.path, self.headers["Authorization"], body))
         time.sleep(30 * (len(self.requests) > 1))  # time to press "停止" on the later ones
-        self.send_response(200)
-        self.send_header("Content-Length", str(len(ANSWER)))
+        self.send_response(200)  # HTTP/1.0: the answer ends with the connection
         self.end_headers()
         self.wfile.write(ANSWER)
 
@@ -37,10 +36,9 @@ class ChatTurn(unittest.TestCase):
         home = self.enterContext(tempfile.TemporaryDirectory())
         env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=home + "/config",
                    XDG_DATA_HOME=home + "/data", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
-        keyring = start(self.addCleanup, "gnome-keyring-daemon", "--foreground", "--unlock",
-                        "--components=secrets", stdin=subprocess.PIPE, env=env)
-        keyring.stdin.write(b"pimlo-test")
-        keyring.stdin.close()
+        # An unlocked login keyring, on the bus once this returns; it leaves with the bus.
+        subprocess.run(["gnome-keyring-daemon", "--daemonize", "--unlock", "--components=secrets"],
+                       input=b"pimlo-test", stdout=subprocess.DEVNULL, env=env, check=True)
         start(self.addCleanup, "/usr/libexec/at-spi-bus-launcher", "--launch-immediately",
               "--a11y=1")
         server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), ChatService)

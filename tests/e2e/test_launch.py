@@ -9,7 +9,8 @@ import tempfile
 import time
 import unittest
 
-from desktop import PIMLO, READY, WINDOW, Pimlo, Screenshot, geometry, run, start, wait_for, windows
+from desktop import (PIMLO, READY, WINDOW, Pimlo, Screenshot, bus, geometry, run, start, wait_for,
+                     windows)
 
 # The launch line and the --check line of each finding.
 FINDINGS = {"xwayland": ("Pimlo: running on Wayland through XWayland", "XWayland"),
@@ -33,11 +34,9 @@ def pimlo(*args, **env):
                           timeout=30)
 
 
-def activate(action):  # as a launcher does for the desktop entry's actions
-    return subprocess.run(["gdbus", "call", "--session", "--dest", "local.pimlo.Pimlo",
-                           "--object-path", "/local/pimlo/Pimlo", "--method",
-                           "org.freedesktop.Application.ActivateAction", action, "[]", "{}"],
-                          capture_output=True, timeout=30)
+def activate(action, check=True):  # as a launcher does for the desktop entry's actions
+    return bus("local.pimlo.Pimlo", "/local/pimlo/Pimlo",
+               "org.freedesktop.Application.ActivateAction", action, "[]", "{}", check=check)
 
 
 def owners(name):
@@ -103,11 +102,10 @@ class Launch(unittest.TestCase):
 
         second = pimlo()
         self.assertEqual((second.returncode, second.stdout.count("\n"), second.stderr), (0, 1, ""))
-        self.assertNotEqual(activate("show").returncode, 0)  # no such action
+        self.assertEqual(activate("show", check=False), "")  # no such action
         time.sleep(1)  # neither a plain second launch nor an unknown action opens the chat
         self.assertFalse(owners(CHAT))
-        self.assertEqual(activate("show-chat").returncode, 0)
-        run("desktop-file-validate", os.path.dirname(__file__) + "/../../resources/" + ENTRY)
+        activate("show-chat")
         self.assertEqual(wait_for(lambda: owners(CHAT), "chat"), {first.process.pid})
         self.assertEqual(owners("^Pimlo$"), {first.process.pid})
         self.assertEqual([l.startswith("Pimlo: run") for l in first.lines()

@@ -7,8 +7,8 @@ import tempfile
 import time
 import unittest
 
-from desktop import (READY, Pimlo, Screenshot, close, geometry, run, start, wait_for, windows,
-                     work_area, xdotool)
+from desktop import (READY, Pimlo, Screenshot, close, geometry, monitors, run, start, wait_for,
+                     windows, xdotool)
 
 MOVEMENT = re.compile(r"Pimlo movement: (\w+) x=(-?\d+\.\d) home=(-?\d+\.\d) direction=(-?\d+)$")
 
@@ -32,7 +32,7 @@ class LivingPet(unittest.TestCase):
         self.addCleanup(self.pimlo.stop)
         self.pet = self.pimlo.window()
         self.pimlo.wait_for_line(lambda line: line == READY)
-        x0, y0, width, height = work_area()
+        x0, y0, width, height = monitors()[0]  # no panel takes a part of it yet
         ready, home = time.monotonic(), (x0 + width - 240, y0 + height - 240)
         self.assertEqual(tuple(geometry(self.pet).values()), (*home, 200, 200, 32))  # 32: ARGB
         hints = run("xprop", "-id", self.pet, "_NET_WM_STATE", "_NET_WM_DESKTOP", "WM_HINTS")
