@@ -32,23 +32,6 @@ class ChatService(http.server.BaseHTTPRequestHandler):
 
 
 class ChatTurn(unittest.TestCase):
-    def setUp(self):
-        home = self.enterContext(tempfile.TemporaryDirectory())
-        env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=home + "/config",
-                   XDG_DATA_HOME=home + "/data", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
-        # An unlocked login keyring, on the bus once this returns; it leaves with the bus.
-        subprocess.run(["gnome-keyring-daemon", "--daemonize", "--unlock", "--components=secrets"],
-                       input=b"pimlo-test", stdout=subprocess.DEVNULL, env=env, check=True)
-        start(self.addCleanup, "/usr/libexec/at-spi-bus-launcher", "--launch-immediately",
-              "--a11y=1")
-        server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), ChatService)
-        server.handle_error = lambda *args: None  # the answer to a stopped turn finds no reader
-        threading.Thread(target=server.serve_forever, daemon=True).start()
-        self.addCleanup(lambda: (server.shutdown(), server.server_close()))
-        env["PIMLO_API_BASE"] = f"http://127.0.0.1:{server.server_port}"
-        self.pimlo = Pimlo(args=["--show-chat"], env=env)
-        self.addCleanup(self.pimlo.stop)
-
     def showing(self, role, name=None, prefix=""):
         """The first showing accessible of this role named name, or starting with prefix."""
         app = next((a for a in pyatspi.Registry.getDesktop(0)
@@ -64,6 +47,21 @@ class ChatTurn(unittest.TestCase):
         self.find(pyatspi.ROLE_PUSH_BUTTON, name).queryAction().doAction(0)
 
     def test_a_whole_conversation(self):
+        home = self.enterContext(tempfile.TemporaryDirectory())
+        env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=home + "/config",
+                   XDG_DATA_HOME=home + "/data", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
+        # An unlocked login keyring, on the bus once this returns; it leaves with the bus.
+        subprocess.run(["gnome-keyring-daemon", "--daemonize", "--unlock", "--components=secrets"],
+                       input=b"pimlo-test", stdout=subprocess.DEVNULL, env=env, check=True)
+        start(self.addCleanup, "/usr/libexec/at-spi-bus-launcher", "--launch-immediately",
+              "--a11y=1")
+        server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), ChatService)
+        server.handle_error = lambda *args: None  # the answer to a stopped turn finds no reader
+        threading.Thread(target=server.serve_forever, daemon=True).start()
+        self.addCleanup(lambda: (server.shutdown(), server.server_close()))
+        env["PIMLO_API_BASE"] = f"http://127.0.0.1:{server.server_port}"
+        self.pimlo = Pimlo(args=["--show-chat"], env=env)
+        self.addCleanup(self.pimlo.stop)
         self.pimlo.wait_for_line(lambda line: line == READY)
         (window,) = wait_for(lambda: windows(self.pimlo.process.pid, "^与 Pimlo 聊天$"), "chat")
         time.sleep(0.5)  # typing right after the window maps loses keys
