@@ -22,6 +22,11 @@ def xdotool(*args):
     return run("xdotool", *args)
 
 
+def bus(service, path, method, *args, check=True):
+    return run("gdbus", "call", "--session", "-d", service, "-o", path, "-m", method, "--", *args,
+               check=check)
+
+
 def start(cleanup, *command, **kwargs):
     process = subprocess.Popen(command, **{"stdout": subprocess.DEVNULL, **kwargs},
                                stderr=subprocess.DEVNULL)
@@ -31,15 +36,6 @@ def start(cleanup, *command, **kwargs):
 
 def screen_size():
     return tuple(map(int, re.search(r"dimensions:\s+(\d+)x(\d+)", run("xdpyinfo")).groups()))
-
-
-def work_area():
-    """x, y, width, height of the primary monitor's part of the work area."""
-    x, y, w, h = monitors()[0]
-    area = re.findall(r"\d+", run("xprop", "-root", "_NET_WORKAREA", check=False))
-    ax, ay, aw, ah = map(int, area[:4]) if area else (x, y, w, h)
-    left, top = max(x, ax), max(y, ay)
-    return left, top, min(x + w, ax + aw) - left, min(y + h, ay + ah) - top
 
 
 def close(window):  # as a title bar's close button asks the window manager
@@ -97,11 +93,21 @@ class Pimlo:
         g = geometry(wait_for(lambda: windows(self.process.pid, "^你好呀$"), "the bubble").pop())
         return g["x"], g["y"]
 
-    def greet(self):  # "打招呼" from the pet's menu
-        g, before = geometry(self.window()), windows(self.process.pid)
-        xdotool("mousemove", g["x"] + 100, g["y"] + 60, "click", 3)
-        wait_for(lambda: windows(self.process.pid) - before, "the menu")
-        xdotool("key", "Down", "Return")
+    def choose(self, item, button=3, at=None):
+        """Opens the pet's menu at the pointer (or a menu by a click at a point), chooses by keys."""
+        before, g = windows(self.process.pid), geometry(self.window())
+        x, y = at or (g["x"] + 100, g["y"] + 60)
+        xdotool("mousemove", x, y, "click", button)
+        tall = lambda g: g["height"] > 60  # a menu, not a tooltip
+        (menu,) = wait_for(lambda: windows(self.process.pid, "", tall) - before, "one menu")
+        menu = geometry(menu)  # the pet's menu opens at the pointer
+        assert at or max(abs(menu["x"] - x), abs(menu["y"] - y)) <= 2, (menu, x, y)
+        if item:
+            xdotool("key", *["Down"] * item, "Return")
+
+    def greet(self):  # "打招呼" from the pet's menu, which may open beside the pointer on a monitor
+        g = geometry(self.window())
+        self.choose(1, at=(g["x"] + 100, g["y"] + 60))
         return self.bubble()
 
     def stop(self, sig=signal.SIGTERM):

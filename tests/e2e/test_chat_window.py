@@ -26,31 +26,12 @@ class ChatService(http.server.BaseHTTPRequestHandler):
         body = json.loads(self.rfile.read(int(self.headers["Content-Length"])))
         self.requests.append((self.path, self.headers["Authorization"], body))
         time.sleep(30 * (len(self.requests) > 1))  # time to press "停止" on the later ones
-        self.send_response(200)
-        self.send_header("Content-Length", str(len(ANSWER)))
+        self.send_response(200)  # HTTP/1.0: the answer ends with the connection
         self.end_headers()
         self.wfile.write(ANSWER)
 
 
 class ChatTurn(unittest.TestCase):
-    def setUp(self):
-        home = self.enterContext(tempfile.TemporaryDirectory())
-        env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=home + "/config",
-                   XDG_DATA_HOME=home + "/data", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
-        keyring = start(self.addCleanup, "gnome-keyring-daemon", "--foreground", "--unlock",
-                        "--components=secrets", stdin=subprocess.PIPE, env=env)
-        keyring.stdin.write(b"pimlo-test")
-        keyring.stdin.close()
-        start(self.addCleanup, "/usr/libexec/at-spi-bus-launcher", "--launch-immediately",
-              "--a11y=1")
-        server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), ChatService)
-        server.handle_error = lambda *args: None  # the answer to a stopped turn finds no reader
-        threading.Thread(target=server.serve_forever, daemon=True).start()
-        self.addCleanup(lambda: (server.shutdown(), server.server_close()))
-        env["PIMLO_API_BASE"] = f"http://127.0.0.1:{server.server_port}"
-        self.pimlo = Pimlo(args=["--show-chat"], env=env)
-        self.addCleanup(self.pimlo.stop)
-
     def showing(self, role, name=None, prefix=""):
         """The first showing accessible of this role named name, or starting with prefix."""
         app = next((a for a in pyatspi.Registry.getDesktop(0)
@@ -66,6 +47,21 @@ class ChatTurn(unittest.TestCase):
         self.find(pyatspi.ROLE_PUSH_BUTTON, name).queryAction().doAction(0)
 
     def test_a_whole_conversation(self):
+        home = self.enterContext(tempfile.TemporaryDirectory())
+        env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=home + "/config",
+                   XDG_DATA_HOME=home + "/data", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
+        # An unlocked login keyring, on the bus once this returns; it leaves with the bus.
+        subprocess.run(["gnome-keyring-daemon", "--daemonize", "--unlock", "--components=secrets"],
+                       input=b"pimlo-test", stdout=subprocess.DEVNULL, env=env, check=True)
+        start(self.addCleanup, "/usr/libexec/at-spi-bus-launcher", "--launch-immediately",
+              "--a11y=1")
+        server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), ChatService)
+        server.handle_error = lambda *args: None  # the answer to a stopped turn finds no reader
+        threading.Thread(target=server.serve_forever, daemon=True).start()
+        self.addCleanup(lambda: (server.shutdown(), server.server_close()))
+        env["PIMLO_API_BASE"] = f"http://127.0.0.1:{server.server_port}"
+        self.pimlo = Pimlo(args=["--show-chat"], env=env)
+        self.addCleanup(self.pimlo.stop)
         self.pimlo.wait_for_line(lambda line: line == READY)
         (window,) = wait_for(lambda: windows(self.pimlo.process.pid, "^与 Pimlo 聊天$"), "chat")
         time.sleep(0.5)  # typing right after the window maps loses keys

@@ -7,8 +7,8 @@ import tempfile
 import time
 import unittest
 
-from desktop import (READY, Pimlo, Screenshot, close, geometry, run, start, wait_for, windows,
-                     work_area, xdotool)
+from desktop import (READY, Pimlo, Screenshot, close, geometry, monitors, run, start, wait_for,
+                     windows, xdotool)
 
 MOVEMENT = re.compile(r"Pimlo movement: (\w+) x=(-?\d+\.\d) home=(-?\d+\.\d) direction=(-?\d+)$")
 
@@ -24,31 +24,15 @@ class LivingPet(unittest.TestCase):
     def windows(self, *args):
         return windows(self.pimlo.process.pid, *args)
 
-    def choose(self, item, button=3, at=None):
-        before, g = self.windows(), geometry(self.pet)
-        x, y = at or (g["x"] + 100, g["y"] + 60)
-        xdotool("mousemove", x, y, "click", button)
-        (menu,) = wait_for(lambda: self.windows("", lambda g: g["height"] > 60) - before,
-                           "one menu, not a tooltip")
-        menu = geometry(menu)  # the pet's menu opens at the pointer
-        self.assertTrue(at or max(abs(menu["x"] - x), abs(menu["y"] - y)) <= 2, (menu, x, y))
-        if item:
-            xdotool("key", *["Down"] * item, "Return")
-
-    def changed(self, region, shot=None, base=None):
-        """How many pixels of the region differ between shot and base (the desktop before)."""
-        a, b = (shot or Screenshot()).region(*region), (base or self.desktop).region(*region)
-        return sum(p != q for p, q in zip(a, b))
-
     def test_first_minute(self):
-        self.desktop = Screenshot() if Screenshot.readable else None
+        desktop = Screenshot() if Screenshot.readable else None
         locales = self.enterContext(tempfile.TemporaryDirectory())  # numbers get a decimal comma
         run("localedef", "-i", "de_DE", "-f", "UTF-8", f"{locales}/de_DE.UTF-8")
         self.pimlo = Pimlo(env={**os.environ, "LOCPATH": locales, "LC_ALL": "de_DE.UTF-8"})
         self.addCleanup(self.pimlo.stop)
         self.pet = self.pimlo.window()
         self.pimlo.wait_for_line(lambda line: line == READY)
-        x0, y0, width, height = work_area()
+        x0, y0, width, height = monitors()[0]  # no panel takes a part of it yet
         ready, home = time.monotonic(), (x0 + width - 240, y0 + height - 240)
         self.assertEqual(tuple(geometry(self.pet).values()), (*home, 200, 200, 32))  # 32: ARGB
         hints = run("xprop", "-id", self.pet, "_NET_WM_STATE", "_NET_WM_DESKTOP", "WM_HINTS")
@@ -62,13 +46,13 @@ class LivingPet(unittest.TestCase):
         # The nap's "z z" comes and goes (where standing is empty); awake, it breathes, transparent.
         zz, body = (home[0] + 150, home[1] + 8, 40, 30), (home[0] + 40, home[1] + 30, 120, 150)
         if Screenshot.readable:  # not on mutter
-            wait_for(lambda: self.changed(zz) > 20, "the pet to fall asleep", 5)
-            wait_for(lambda: self.changed(zz) == 0, "the pet to wake up", 8)
+            wait_for(lambda: Screenshot().changed(desktop, *zz) > 20, "the pet to fall asleep", 5)
+            wait_for(lambda: Screenshot().changed(desktop, *zz) == 0, "the pet to wake up", 8)
             first = Screenshot()
-            wait_for(lambda: self.changed(body, base=first), "a breath", 3)
+            wait_for(lambda: Screenshot().changed(first, *body), "a breath", 3)
             for cx, cy in [(0, 0), (197, 0), (0, 197), (197, 197)]:
                 corner = (home[0] + cx, home[1] + cy, 3, 3)
-                self.assertEqual(self.changed(corner, first), 0, (cx, cy))
+                self.assertEqual(first.changed(desktop, *corner), 0, (cx, cy))
         (icon,) = wait_for(lambda: self.windows("", lambda g: 0 < g["width"] <= 48), "a dock")
 
         # The first trip leaves 20 s after the nap: out to the left, held by a menu, and home.
@@ -77,7 +61,7 @@ class LivingPet(unittest.TestCase):
         self.assertEqual((walk_home, direction), (f"{home[0]:.1f}", "-1"))
         self.assertTrue(home[0] - 3.8 <= float(x) < home[0], x)
         wait_for(lambda: self.position()[0] < home[0] - 40, "the window to move", 3)
-        self.choose(0)
+        self.pimlo.choose(0)
         xdotool("key", "Escape")
         self.assertEqual(self.movement("returning"), (f"{home[0] - 160:.1f}", walk_home, "1"))
         self.assertEqual(self.movement("idle")[:2], (walk_home, walk_home))
@@ -87,7 +71,7 @@ class LivingPet(unittest.TestCase):
         wait_for(lambda: self.position() == home, lambda: f"{home}, not {self.position()}", 2)
 
         # "打招呼": the card (in a 10 px shadow margin) centred over the pet, 6 px into it, ~3 s.
-        self.choose(1)
+        self.pimlo.choose(1)
         (bubble,) = wait_for(lambda: self.windows("^你好呀$"), "the bubble", 3)
         shown, card = time.monotonic(), geometry(bubble)
         self.assertEqual((card["x"] + 10, card["y"] + 10, card["width"], card["height"]),
@@ -103,7 +87,7 @@ class LivingPet(unittest.TestCase):
         standing = Screenshot() if Screenshot.readable else None
         feet = (home[0], home[1] + 175, 200, 25)  # a breath leaves these
         xdotool("mousemove", home[0] + 100, home[1] + 120, "click", 1)
-        wait_for(lambda: not standing or self.changed(feet, base=standing) > 300, "a jump", 3)
+        wait_for(lambda: not standing or Screenshot().changed(standing, *feet) > 300, "a jump", 3)
         self.assertEqual(self.position(), home)
         time.sleep(1.5)  # until the jump ends
         dropped, edge = (home[0] - 400, home[1] - 300), x0 + width - 200
@@ -116,14 +100,14 @@ class LivingPet(unittest.TestCase):
         self.assertEqual(self.position(), dropped)
 
         # "聊天" opens the chat window; closing it leaves the pet running, for the tray to end.
-        self.choose(4)
+        self.pimlo.choose(4)
         (chat,) = wait_for(lambda: self.windows("^与 Pimlo 聊天$"), "the chat")
         close(chat)
         wait_for(lambda: not self.windows("^与 Pimlo 聊天$"), "the chat to close")
 
         # The tray menu opens on a left click too; its "退出" ends the process normally.
         g = geometry(icon)
-        self.choose(5, button=1, at=(g["x"] + g["width"] // 2, g["y"] + g["height"] // 2))
+        self.pimlo.choose(5, button=1, at=(g["x"] + g["width"] // 2, g["y"] + g["height"] // 2))
         self.assertEqual(self.pimlo.process.wait(10), 0)
 
 

@@ -8,11 +8,7 @@ import tempfile
 import time
 import unittest
 
-from desktop import Pimlo, Screenshot, run, start, wait_for, windows, xdotool
-
-
-def bus(service, path, method, *args):
-    return run("gdbus", "call", "--session", "-d", service, "-o", path, "-m", method, "--", *args)
+from desktop import Pimlo, Screenshot, bus, start, wait_for, windows, xdotool
 
 
 class StatusNotifierTray(unittest.TestCase):

@@ -36,11 +36,9 @@ PY
 hung)
     # The activated "service" only watches the bus, so it ends with the session. A session bus
     # prefers the services under XDG_DATA_HOME to those installed.
-    cat >"$tmp/data/dbus-1/services/org.freedesktop.secrets.service" <<SERVICE
-[D-BUS Service]
-Name=org.freedesktop.secrets
-Exec=/bin/sh -c 'exec dbus-monitor --address "\$DBUS_STARTER_ADDRESS" >/dev/null 2>&1'
-SERVICE
+    printf '[D-BUS Service]\nName=org.freedesktop.secrets\nExec=/bin/sh -c %s\n' \
+        "'exec dbus-monitor --address \"\$DBUS_STARTER_ADDRESS\" >/dev/null 2>&1'" \
+        >"$tmp/data/dbus-1/services/org.freedesktop.secrets.service"
     exec dbus-run-session -- "$@"
     ;;
 fresh)

@@ -1,22 +1,18 @@
 // The application a desktop test puts under the pet: a plain blue maximized window that says on
 // stdout when it has the keyboard focus; with -platform wayland, a native Wayland client.
-#include <QGuiApplication>
-#include <QPainter>
-#include <QRasterWindow>
+#include <QApplication>
+#include <QWidget>
+#include <QWindow>
 #include <cstdio>
-
-struct TestWindow : QRasterWindow
-{
-    void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(0, 0, 9999, 9999, Qt::blue); }
-};
 
 int main(int argc, char **argv)
 {
-    QGuiApplication app(argc, argv);
-    TestWindow window;
-    window.setTitle(QStringLiteral("pimlo-test-window"));
-    QObject::connect(&window, &QWindow::activeChanged, [&window] {
-        std::puts(window.isActive() ? "active" : "inactive");
+    QApplication app(argc, argv);
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("pimlo-test-window"));
+    window.setStyleSheet(QStringLiteral("background: blue"));
+    QObject::connect(&app, &QGuiApplication::focusWindowChanged, [](QWindow *focus) {
+        std::puts(focus ? "active" : "inactive");
         std::fflush(stdout);
     });
     window.showMaximized();
