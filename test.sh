@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-./scripts/install-deps
+./scripts/install-deps --tests
 jobs=$(nproc)
 
 # Formatting first: it takes a second and needs no build.

@@ -67,6 +67,7 @@ void AppDelegate::startMotion(Point home)
     seams.clock = m_environment.clock;
     seams.visibleFrame = [this] { return currentVisibleFrame(); };
     seams.isChatOpen = [this] { return m_chat && m_chat->isOpen(); };
+    seams.isMenuShown = [] { return QApplication::activePopupWidget() != nullptr; };
     seams.present = [stage = m_stage.get()](const PetScene &scene) { stage->apply(scene); };
     m_controller = std::make_unique<PetController>(home, std::move(seams));
 
@@ -99,11 +100,19 @@ void AppDelegate::decide(const std::function<void(PetController &)> &event)
 
 std::unique_ptr<QMenu> AppDelegate::makeActionMenu()
 {
+    // A chosen command means the menu has closed, whether or not a tray host that showed it
+    // reports so (xfce4-panel never does).
+    const auto chosen = [this](std::function<void()> command) {
+        return [this, command = std::move(command)] {
+            decide(&PetController::menuDidClose);
+            defer(command);
+        };
+    };
     auto menu = std::make_unique<ActionMenu>(ActionMenu::Commands{
-        .greet = [this] { defer([this] { decide(&PetController::showGreeting); }); },
-        .happy = [this] { defer([this] { decide(&PetController::playHappy); }); },
-        .sleep = [this] { defer([this] { decide(&PetController::playSleep); }); },
-        .chat = [this] { defer([this] { showChat(); }); },
+        .greet = chosen([this] { decide(&PetController::showGreeting); }),
+        .happy = chosen([this] { decide(&PetController::playHappy); }),
+        .sleep = chosen([this] { decide(&PetController::playSleep); }),
+        .chat = chosen([this] { showChat(); }),
         .chatHighlighted = [this] { loadChatModule(); },
         .quit = [this] { quit(); },
     });

@@ -37,6 +37,8 @@ CommandLine::Decision CommandLine::decide(const QStringList &arguments)
             action = Action::Version;
         } else if (argument == QLatin1String("--check")) {
             action = Action::Check;
+        } else if (argument == QLatin1String("--quit")) {
+            action = Action::Quit;
         } else if (argument == autostart || argument.startsWith(autostart + u'=')) {
             const bool attached = argument != autostart;
             const QString value =
@@ -68,7 +70,8 @@ CommandLine::Decision CommandLine::decide(const QStringList &arguments)
 
 bool CommandLine::isConsoleOnly(Action action)
 {
-    return action == Action::Help || action == Action::Version || action == Action::Autostart;
+    return action == Action::Help || action == Action::Version || action == Action::Autostart ||
+           action == Action::Quit;
 }
 
 QString CommandLine::helpText()
@@ -81,6 +84,7 @@ QString CommandLine::helpText()
                           "  -v, --version         显示版本\n"
                           "  --show-chat           打开聊天窗口（Pimlo 已在运行时，请它打开）\n"
                           "  --autostart on|off    开启或关闭登录时自动启动\n"
+                          "  --quit                请正在运行的 Pimlo 退出\n"
                           "  --check               检查这个桌面上会让 Pimlo "
                           "表现异常的地方，不启动宠物\n");
 }

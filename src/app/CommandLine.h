@@ -17,6 +17,7 @@ public:
         Version,
         Autostart,
         Check,
+        Quit,
         Error
     };
 

@@ -4,8 +4,11 @@
 #include "platform/ScreenGeometry.h"
 #include "platform/X11WindowHints.h"
 
+#include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScreen>
+#include <algorithm>
 
 namespace pimlo {
 namespace {
@@ -33,8 +36,18 @@ GreetingBubble::GreetingBubble(QWidget *pet)
 
 void GreetingBubble::showAt(Point origin)
 {
-    const QPoint topLeft =
+    QPoint topLeft =
         ScreenGeometry::windowTopLeft({origin.x - margin, origin.y - margin}, height());
+    // Window managers keep a window's top on its screen (mutter does): at a screen's top edge the
+    // window stops there and the card moves up into the shadow's margin, so it stays in place.
+    const QScreen *screen = QGuiApplication::screenAt(topLeft + QPoint(margin, margin));
+    const int above = screen ? screen->availableGeometry().top() - topLeft.y() : 0;
+    const int cardTop = margin - std::clamp(above, 0, margin);
+    topLeft.ry() += margin - cardTop;
+    if (cardTop != m_cardTop) {
+        m_cardTop = cardTop;
+        update();
+    }
     if (pos() != topLeft)
         move(topLeft);
     if (isVisible())
@@ -51,7 +64,7 @@ void GreetingBubble::draw(QPainter &painter) const
 {
     const bool dark = m_appearance->dark();
     painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF card(margin, margin, cardWidth, cardHeight);
+    const QRectF card(margin, m_cardTop, cardWidth, cardHeight);
 
     // A soft shadow: rounded bands widening into the margin, each adding a little darkness.
     painter.setPen(Qt::NoPen);

@@ -36,6 +36,8 @@ protected:
 
 private:
     Appearance *m_appearance;
+    // The card's top in the window: the margin, less what a screen's top edge takes from it.
+    int m_cardTop = margin;
 };
 
 } // namespace pimlo

@@ -34,6 +34,9 @@ void PetController::updateMotion()
         if (!m_menuPauseStarted)
             play(View::sleep, t);
     }
+    if (m_menuPauseStarted && t - *m_menuPauseStarted >= hostMenuPauseLimit &&
+        !m_seams.isMenuShown())
+        menuDidClose();
     if (m_menuPauseStarted)
         return;
     tick(t);
@@ -236,6 +239,8 @@ std::optional<double> PetController::quietUntil() const
 {
     // What a tick does in each mode, in the order updateMotion and tick look at them.
     double due = m_launchNap.value_or(std::numeric_limits<double>::infinity());
+    if (m_menuPauseStarted && !m_seams.isMenuShown())
+        due = std::min(due, *m_menuPauseStarted + hostMenuPauseLimit);
     if (!m_menuPauseStarted) {
         if (m_motion.isDragging || m_sleepStarted || m_happyStarted)
             return std::nullopt;

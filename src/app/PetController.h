@@ -25,6 +25,10 @@ public:
     static constexpr Size greetingSize{110, 46};
     // The bubble's bottom edge reaches this far down over the top of the pet window.
     static constexpr double greetingOverlap = 6;
+    // A tray host shows the tray menu itself and may never report that it closed (xfce4-panel
+    // does not): without a menu of ours on screen the pause ends after this many seconds, long
+    // enough to read five items, short enough that a dismissed menu costs the pet little.
+    static constexpr double hostMenuPauseLimit = 10;
 
     struct Seams
     {
@@ -33,6 +37,8 @@ public:
         std::function<std::optional<Rect>()> visibleFrame;
         // While the chat window is open the pet stands still and plays nothing.
         std::function<bool()> isChatOpen = [] { return false; };
+        // Whether a menu of ours is on screen, which holds the pause for as long as it is.
+        std::function<bool()> isMenuShown = [] { return false; };
         // Told the scene after every change of it.
         std::function<void(const PetScene &)> present = [](const PetScene &) {};
     };
@@ -55,7 +61,8 @@ public:
     void dragMoved(Point origin, const Rect &visibleFrame);
     void pressEnded(bool moved);
 
-    // An open menu freezes every clock of the pet; closing it moves them by the pause.
+    // An open menu freezes every clock of the pet; closing it moves them by the pause, and so
+    // does hostMenuPauseLimit passing without a menu of ours on screen.
     void menuWillOpen();
     void menuDidClose();
 

@@ -8,10 +8,8 @@
 #include "platform/TerminationSignals.h"
 
 #include <QApplication>
-#include <QStandardPaths>
 #include <QTimer>
 #include <cstdio>
-#include <unistd.h>
 
 namespace pimlo {
 namespace {
@@ -29,6 +27,30 @@ void describeApplication()
     QCoreApplication::setApplicationVersion(QStringLiteral(PIMLO_VERSION));
 }
 
+void printNoAnswer()
+{
+    printLine(stderr, QStringLiteral("pimlo：这个桌面上已经有一只 Pimlo，但它没有回应。"));
+}
+
+int askToQuit()
+{
+    switch (SingleInstance::send(QStringLiteral("quit"))) {
+    case SingleInstance::Answer::Done:
+        printLine(stdout, QStringLiteral("已请 Pimlo 退出。"));
+        return 0;
+    case SingleInstance::Answer::NotRunning:
+        printLine(stdout, QStringLiteral("这个桌面上没有正在运行的 Pimlo。"));
+        return 0;
+    case SingleInstance::Answer::NoAnswer:
+        printNoAnswer();
+        return 1;
+    case SingleInstance::Answer::NoBus:
+        printLine(stderr, QStringLiteral("pimlo：没有会话总线，找不到正在运行的 Pimlo。"));
+        return 1;
+    }
+    return 1;
+}
+
 // Everything but the pet itself: help, version, autostart, the check and argument errors.
 int runCommand(const CommandLine::Decision &decision, std::optional<X11Probe::Result> x11)
 {
@@ -43,6 +65,8 @@ int runCommand(const CommandLine::Decision &decision, std::optional<X11Probe::Re
         return Autostart::apply(decision.autostartOn);
     case CommandLine::Action::Check:
         return StartupCheck::report(StartupCheck::gather(x11));
+    case CommandLine::Action::Quit:
+        return askToQuit();
     case CommandLine::Action::Error:
         printLine(stderr, decision.error);
         return 2;
@@ -64,17 +88,15 @@ bool usesX11(const QStringList &arguments)
 int runPet(AppEnvironment environment, std::optional<X11Probe::Result> x11)
 {
     const QStringList arguments = QCoreApplication::arguments().mid(1);
-    SingleInstance instance(SingleInstance::serverName(
-        ::getuid(), qEnvironmentVariable("DISPLAY"),
-        QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)));
-    switch (instance.acquire(arguments)) {
+    SingleInstance instance;
+    const bool chat = AppDelegate::wantsChatAtLaunch(arguments);
+    switch (instance.acquire(chat ? QStringLiteral("show-chat") : QString())) {
     case SingleInstance::Role::HandedOver:
-        printLine(stdout, AppDelegate::wantsChatAtLaunch(arguments)
-                              ? QStringLiteral("Pimlo 已经在这个桌面上了，已请它打开聊天窗口。")
-                              : QStringLiteral("Pimlo 已经在这个桌面上了。"));
+        printLine(stdout, chat ? QStringLiteral("Pimlo 已经在这个桌面上了，已请它打开聊天窗口。")
+                               : QStringLiteral("Pimlo 已经在这个桌面上了。"));
         return 0;
     case SingleInstance::Role::NoAnswer:
-        printLine(stderr, QStringLiteral("pimlo：这个桌面上已经有一只 Pimlo，但它没有回应。"));
+        printNoAnswer();
         return 1;
     case SingleInstance::Role::Pet:
         break;
@@ -86,9 +108,11 @@ int runPet(AppEnvironment environment, std::optional<X11Probe::Result> x11)
                      &AppDelegate::quit);
     QObject::connect(qApp, &QCoreApplication::aboutToQuit, &delegate,
                      &AppDelegate::applicationWillTerminate);
-    QObject::connect(&instance, &SingleInstance::argumentsReceived, &delegate,
-                     [&delegate](const QStringList &handedOver) {
-                         if (AppDelegate::wantsChatAtLaunch(handedOver))
+    QObject::connect(&instance, &SingleInstance::actionRequested, &delegate,
+                     [&delegate](const QString &action) {
+                         if (action == QLatin1String("quit"))
+                             delegate.quit();
+                         else
                              delegate.showChat();
                      });
 

@@ -1,123 +1,89 @@
 #include "SingleInstance.h"
 
+#include "app/ApplicationAdaptor.h"
 #include "platform/Log.h"
 
-#include <QDeadlineTimer>
-#include <QDir>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QLocalServer>
-#include <QLocalSocket>
-#include <QLockFile>
-#include <QRegularExpression>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
 
 namespace pimlo {
-namespace {
 
-// More than any honest argument list; a client that sends more is cut off.
-constexpr qint64 maxMessage = 64 * 1024;
+const QString SingleInstance::serviceName = QStringLiteral("local.pimlo.Pimlo");
+const QString SingleInstance::objectPath = QStringLiteral("/local/pimlo/Pimlo");
 
-} // namespace
-
-QString SingleInstance::serverName(uint uid, const QString &display, const QString &runtimeDir)
+const QStringList &SingleInstance::actions()
 {
-    QString key = display;
-    const qsizetype colon = key.lastIndexOf(u':');
-    if (colon >= 0) {
-        QString host = key.left(colon);
-        if (host == QLatin1String("unix"))
-            host.clear();
-        const QString number = key.mid(colon + 1).section(u'.', 0, 0);
-        key = host.isEmpty() ? number : host + u'_' + number;
-    }
-    if (key.isEmpty())
-        key = QStringLiteral("none");
-    static const QRegularExpression unsafe(QStringLiteral("[^A-Za-z0-9._-]"));
-    key.replace(unsafe, QStringLiteral("_"));
-    const QDir dir(runtimeDir.isEmpty() ? QDir::tempPath() : runtimeDir);
-    return dir.filePath(QStringLiteral("pimlo-%1-%2").arg(uid).arg(key));
+    static const QStringList names{QStringLiteral("show-chat"), QStringLiteral("quit")};
+    return names;
 }
 
-SingleInstance::SingleInstance(QString serverName, QObject *parent)
-    : QObject(parent), m_name(std::move(serverName))
-{
-}
+SingleInstance::SingleInstance(QObject *parent) : QObject(parent) {}
 
 SingleInstance::~SingleInstance() = default;
 
-SingleInstance::Role SingleInstance::acquire(const QStringList &arguments, int timeoutMs)
+SingleInstance::Role SingleInstance::acquire(const QString &action, int timeoutMs)
 {
-    // A pet that is quitting closes the connection unanswered; the next try finds it gone.
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        // Held from "is a pet listening?" to "now I listen", so two launches at the same moment
-        // end with one pet. A holder that died leaves a stale lock, which QLockFile takes over.
-        QLockFile lock(m_name + QStringLiteral(".lock"));
-        lock.tryLock(timeoutMs);
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    // The startup check reports a missing bus; this launch simply becomes a pet.
+    if (!bus.isConnected())
+        return Role::Pet;
+    // Exported before the name is taken, so whoever finds the name finds the object too.
+    new ApplicationAdaptor(this);
+    bus.registerObject(objectPath, this);
 
-        QLocalSocket socket;
-        socket.connectToServer(m_name);
-        if (!socket.waitForConnected(timeoutMs)) {
-            // Nobody listens: no socket yet, or one left by a pet that crashed.
-            QLocalServer::removeServer(m_name);
-            listen();
+    // A pet that is quitting leaves without answering; the next try finds the name free.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        // The bus gives the name to one caller only, so two launches at once end with one pet.
+        const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> owned =
+            bus.interface()->registerService(serviceName,
+                                             QDBusConnectionInterface::DontQueueService,
+                                             QDBusConnectionInterface::DontAllowReplacement);
+        if (!owned.isValid()) {
+            logLine(QStringLiteral("Pimlo: cannot own %1 on the session bus (%2); a second "
+                                   "launch will start another pet")
+                        .arg(serviceName, owned.error().message())
+                        .toStdString());
             return Role::Pet;
         }
-        lock.unlock();
-        const Answer answer = handOver(socket, arguments, timeoutMs);
-        if (answer != Answer::Closed)
-            return answer == Answer::Ok ? Role::HandedOver : Role::NoAnswer;
+        if (owned.value() == QDBusConnectionInterface::ServiceRegistered)
+            return Role::Pet;
+        switch (send(action, timeoutMs)) {
+        case Answer::Done:
+            bus.unregisterObject(objectPath);
+            return Role::HandedOver;
+        case Answer::NoAnswer:
+            bus.unregisterObject(objectPath);
+            return Role::NoAnswer;
+        case Answer::NotRunning:
+        case Answer::NoBus:
+            break;
+        }
     }
+    bus.unregisterObject(objectPath);
     return Role::NoAnswer;
 }
 
-SingleInstance::Answer SingleInstance::handOver(QLocalSocket &socket, const QStringList &arguments,
-                                                int timeoutMs)
+SingleInstance::Answer SingleInstance::send(const QString &action, int timeoutMs)
 {
-    const QDeadlineTimer deadline(timeoutMs);
-    socket.write(
-        QJsonDocument(QJsonArray::fromStringList(arguments)).toJson(QJsonDocument::Compact) + '\n');
-    while (!socket.canReadLine()) {
-        if (socket.state() != QLocalSocket::ConnectedState)
-            return Answer::Closed;
-        if (!socket.waitForReadyRead(int(deadline.remainingTime())) && deadline.hasExpired())
-            return Answer::Silent;
-    }
-    return socket.readLine().trimmed() == "ok" ? Answer::Ok : Answer::Silent;
-}
-
-void SingleInstance::listen()
-{
-    m_server = new QLocalServer(this);
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!m_server->listen(m_name)) {
-        logLine(QStringLiteral("Pimlo: cannot listen on %1 (%2); another launch will start "
-                               "another pet")
-                    .arg(m_name, m_server->errorString())
-                    .toStdString());
-        return;
-    }
-    connect(m_server, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket *socket = m_server->nextPendingConnection()) {
-            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readFrom(socket); });
-        }
-    });
-}
-
-void SingleInstance::readFrom(QLocalSocket *socket)
-{
-    if (!socket->canReadLine()) {
-        if (socket->bytesAvailable() > maxMessage)
-            socket->abort();
-        return;
-    }
-    const QJsonArray array = QJsonDocument::fromJson(socket->readLine(maxMessage)).array();
-    QStringList arguments;
-    for (const QJsonValue &value : array)
-        arguments << value.toString();
-    socket->write("ok\n");
-    socket->disconnectFromServer();
-    Q_EMIT argumentsReceived(arguments);
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return Answer::NoBus;
+    const QString interface = QStringLiteral("org.freedesktop.Application");
+    QDBusMessage call = action.isEmpty()
+                            ? QDBusMessage::createMethodCall(serviceName, objectPath, interface,
+                                                             QStringLiteral("Activate"))
+                                  << QVariantMap()
+                            : QDBusMessage::createMethodCall(serviceName, objectPath, interface,
+                                                             QStringLiteral("ActivateAction"))
+                                  << action << QVariantList() << QVariantMap();
+    // Asking must not start a pet through the bus's service file.
+    call.setAutoStartService(false);
+    if (bus.call(call, QDBus::Block, timeoutMs).type() == QDBusMessage::ReplyMessage)
+        return Answer::Done;
+    // No owner, or the owner ended before answering (it was quitting, or it crashed).
+    return bus.interface()->isServiceRegistered(serviceName).value() ? Answer::NoAnswer
+                                                                     : Answer::NotRunning;
 }
 
 } // namespace pimlo

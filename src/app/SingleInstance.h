@@ -3,13 +3,11 @@
 #include <QObject>
 #include <QStringList>
 
-class QLocalServer;
-class QLocalSocket;
-
 namespace pimlo {
 
-// One pet per user and display: the first launch listens on a local socket, later launches hand
-// it their arguments and leave.
+// One pet per session: the first launch owns the well-known name local.pimlo.Pimlo on the session
+// bus and serves org.freedesktop.Application at /local/pimlo/Pimlo; later launches call it and
+// leave. The bus frees the name when its owner ends, crashed or not.
 class SingleInstance final : public QObject
 {
     Q_OBJECT
@@ -23,35 +21,33 @@ public:
         NoAnswer
     };
 
-    // The socket path: <runtimeDir>/pimlo-<uid>-<display>. The screen number and a "unix" host
-    // are dropped, so ":0", ":0.0" and "unix:0" name the same desktop.
-    static QString serverName(uint uid, const QString &display, const QString &runtimeDir);
-
-    explicit SingleInstance(QString serverName, QObject *parent = nullptr);
-    ~SingleInstance() override;
-
-    // Becomes this desktop's pet and listens for later launches, or hands the arguments to the
-    // pet that already runs and waits up to timeoutMs for its answer. A socket left behind by a
-    // pet that crashed is replaced.
-    Role acquire(const QStringList &arguments, int timeoutMs = 5000);
-
-Q_SIGNALS:
-    // A later launch handed over its arguments (those after the program name).
-    void argumentsReceived(const QStringList &arguments);
-
-private:
     enum class Answer
     {
-        Ok,
-        Closed,
-        Silent
+        Done,
+        NotRunning,
+        NoAnswer,
+        NoBus
     };
-    Answer handOver(QLocalSocket &socket, const QStringList &arguments, int timeoutMs);
-    void listen();
-    void readFrom(QLocalSocket *socket);
 
-    QString m_name;
-    QLocalServer *m_server = nullptr;
+    static const QString serviceName;
+    static const QString objectPath;
+    // The actions the pet offers to launchers and later launches: "show-chat" and "quit".
+    static const QStringList &actions();
+
+    explicit SingleInstance(QObject *parent = nullptr);
+    ~SingleInstance() override;
+
+    // Becomes the session's pet, or asks the pet that already runs for the action (an empty one
+    // only activates it) and waits up to timeoutMs for its answer. Without a session bus every
+    // launch becomes a pet.
+    Role acquire(const QString &action, int timeoutMs = 5000);
+
+    // Asks the pet that runs, if any, for the action; never starts one.
+    static Answer send(const QString &action, int timeoutMs = 5000);
+
+Q_SIGNALS:
+    // A launcher or a later launch asked for one of actions().
+    void actionRequested(const QString &action);
 };
 
 } // namespace pimlo

@@ -3,6 +3,7 @@
 #include "platform/Log.h"
 #include "platform/SecretServiceProbe.h"
 
+#include <QDBusConnection>
 #include <QGuiApplication>
 #include <QSystemTrayIcon>
 #include <cstdio>
@@ -25,6 +26,9 @@ QString logText(StartupCheck::Finding finding, int screen)
     case StartupCheck::Finding::NoTray:
         return QStringLiteral(
             "Pimlo: no system tray; the commands are on the pet's right-click menu");
+    case StartupCheck::Finding::NoSessionBus:
+        return QStringLiteral("Pimlo: no session bus; a second launch cannot find this pet and "
+                              "starts another");
     case StartupCheck::Finding::NoSecretService:
         return QStringLiteral("Pimlo: no Secret Service on the session bus "
                               "(org.freedesktop.secrets); an API key cannot be saved");
@@ -58,6 +62,10 @@ QString StartupCheck::advice(Finding finding, const Facts &facts)
         return QStringLiteral("没有系统托盘：Pimlo 的命令只在宠物的右键菜单里。GNOME 上可以安装 "
                               "AppIndicator 扩展（gnome-shell-extension-appindicator），托盘出现后"
                               "图标会自己放进去。");
+    case StartupCheck::Finding::NoSessionBus:
+        return QStringLiteral("没有会话总线（DBUS_SESSION_BUS_ADDRESS 未设置或连不上）：再次启动 "
+                              "Pimlo 时找不到正在运行的这一只，会再启动一只。请在桌面会话的终端里"
+                              "运行它。");
     case StartupCheck::Finding::NoSecretService:
         return QStringLiteral("会话总线上没有 Secret Service（org.freedesktop.secrets）：API Key "
                               "无法保存。请安装并启用 GNOME 密钥环（gnome-keyring），或 KWallet、"
@@ -75,6 +83,7 @@ StartupCheck::Facts StartupCheck::gather(std::optional<X11Probe::Result> x11)
         !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
     facts.tray = qobject_cast<QGuiApplication *>(QCoreApplication::instance()) &&
                  QSystemTrayIcon::isSystemTrayAvailable();
+    facts.sessionBus = QDBusConnection::sessionBus().isConnected();
     facts.secretService = SecretServiceProbe::available();
     return facts;
 }
@@ -94,6 +103,8 @@ QList<StartupCheck::Finding> StartupCheck::findings(const Facts &facts)
         if (!facts.tray)
             result << Finding::NoTray;
     }
+    if (!facts.sessionBus)
+        result << Finding::NoSessionBus;
     if (!facts.secretService)
         result << Finding::NoSecretService;
     return result;

@@ -18,6 +18,7 @@ public:
         XWayland,
         NoCompositor,
         NoTray,
+        NoSessionBus,
         NoSecretService
     };
 
@@ -27,6 +28,7 @@ public:
         std::optional<X11Probe::Result> x11;
         bool waylandSession = false;
         bool tray = true;
+        bool sessionBus = true;
         bool secretService = true;
     };
 

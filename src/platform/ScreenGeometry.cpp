@@ -4,16 +4,24 @@
 #include <QScreen>
 #include <QWidget>
 #include <cmath>
+#include <optional>
 
 namespace pimlo::ScreenGeometry {
 
 double flipHeight()
 {
-    const QScreen *primary = QGuiApplication::primaryScreen();
-    if (!primary)
-        return 0;
-    const QRect g = primary->geometry();
-    return g.y() + g.height();
+    // Kept from the first primary screen seen: when another screen becomes the primary one or
+    // the primary changes its height, every y-up point keeps its place on the desktop, so a pet
+    // that stays visible does not jump when it next moves.
+    static std::optional<double> anchor;
+    if (!anchor) {
+        const QScreen *primary = QGuiApplication::primaryScreen();
+        if (!primary)
+            return 0;
+        const QRect g = primary->geometry();
+        anchor = g.y() + g.height();
+    }
+    return *anchor;
 }
 
 Point toYUp(QPointF globalPoint)

@@ -11,10 +11,10 @@ class QWidget;
 namespace pimlo {
 
 // Conversions between Qt's global y-down coordinates and the core's y-up points, whose origin is
-// the lower-left corner of the primary screen.
+// the lower-left corner of the primary screen at launch.
 namespace ScreenGeometry {
 
-// Height that anchors the flip: the bottom edge of the primary screen in Qt coordinates.
+// Height that anchors the flip: the bottom edge of the first primary screen, in Qt coordinates.
 double flipHeight();
 
 Point toYUp(QPointF globalPoint);

@@ -1,17 +1,15 @@
 #include "app/Autostart.h"
 #include "app/CommandLine.h"
-#include "app/SingleInstance.h"
 #include "platform/DisplaySession.h"
 
-#include <QDir>
 #include <QRegularExpression>
 #include <QTest>
 
 using namespace pimlo;
 using Action = CommandLine::Action;
 
-// What a launch decides before any window exists: the command, the name of the one pet's socket,
-// the login entry and the display platform.
+// What a launch decides before any window exists: the command, the login entry and the display
+// platform.
 class LaunchDecisionsTest final : public QObject
 {
     Q_OBJECT
@@ -34,6 +32,8 @@ private Q_SLOTS:
         row("--show-chat --check", Action::Check);
         row("--autostart on --show-chat", Action::Autostart, true);
         row("--autostart=off", Action::Autostart, false);
+        row("--show-chat --quit", Action::Quit);
+        row("--quit --check", Action::Error, false, "--quit|--check");
         row("--autostart", Action::Error, false, "--autostart");
         row("--autostart --check", Action::Error, false, "--autostart");
         row("--check --autostart=on", Action::Error, false, "--check|--autostart");
@@ -60,9 +60,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("actual");
         QTest::addColumn<QString>("expected");
-        const auto socket = [](uint uid, const char *display, const char *dir = "/r") {
-            return SingleInstance::serverName(uid, display, dir);
-        };
         const auto exec = [](const char *binary) {
             static const QRegularExpression line("^Exec=.*", QRegularExpression::MultilineOption);
             return line.match(Autostart::entryText(binary)).captured();
@@ -70,14 +67,6 @@ private Q_SLOTS:
         const auto platform = [](const char *qpa, const char *sessionType, const char *wayland) {
             return QString(DisplaySession::forcedPlatform(qpa, sessionType, wayland));
         };
-        // One desktop however DISPLAY spells it; another display or user is another desktop.
-        QTest::newRow("screen") << socket(1000, ":0.0") << "/r/pimlo-1000-0";
-        QTest::newRow("unix host") << socket(1000, "unix:0.1") << "/r/pimlo-1000-0";
-        QTest::newRow("other user") << socket(1001, ":0") << "/r/pimlo-1001-0";
-        QTest::newRow("tcp host") << socket(1000, "localhost:10.0") << "/r/pimlo-1000-localhost_10";
-        QTest::newRow("path in host") << socket(0, "/tmp/x/org.x:0") << "/r/pimlo-0-_tmp_x_org.x_0";
-        QTest::newRow("no display") << socket(0, "") << "/r/pimlo-0-none";
-        QTest::newRow("no runtime dir") << socket(0, ":1", "") << QDir::tempPath() + "/pimlo-0-1";
         // The desktop reads the Exec line as string escapes first, then as quoted arguments.
         QTest::newRow("plain") << exec("/usr/bin/pimlo") << "Exec=/usr/bin/pimlo";
         QTest::newRow("space") << exec("/opt/my pets/pimlo") << "Exec=\"/opt/my pets/pimlo\"";

@@ -37,7 +37,7 @@ const std::map<QString, Event> events = {{"nap", &PetController::scheduleLaunchN
 struct Pet
 {
     double now = 1000;
-    bool chatOpen = false;
+    bool chatOpen = false, menuShown = false;
     int presented = 0, shadowTicks = 0;
     PetController controller{{1200, 40}, seams()};
     PetController shadow{{1200, 40}, seams()};
@@ -47,6 +47,7 @@ struct Pet
         return {.clock = [this] { return now; },
                 .visibleFrame = [] { return std::optional(screen); },
                 .isChatOpen = [this] { return chatOpen; },
+                .isMenuShown = [this] { return menuShown; },
                 .present = [this](const PetScene &) { ++presented; }};
     }
     void tickAt(double t)
@@ -142,6 +143,9 @@ private Q_SLOTS:
         row("greet@1 tick@4", View::idle);                              // for three seconds
         row("greet@1 greet@3 tick@5.99", View::idle, Point{1245, 234}); // again: 3 s more from then
         row("greet@1 press@2 drag@2", View::idle, Point{745, 294});     // carried along at once
+        // A menu a tray host shows holds the pet for 10 s at most, then the clocks move by them.
+        row("greet@1 menu@2 tick@13.9", View::idle, Point{1245, 234});
+        row("greet@1 menu@2 tick@14.1", View::idle);
     }
     void scripts()
     {
@@ -191,6 +195,7 @@ private Q_SLOTS:
         for (Pet *p : {&pet, &twin}) // actions end between ticks, not on one
             p->play(running + "@22.01 tick@23.02");
         const PetScene frozen = pet.scene();
+        pet.menuShown = true; // as the pet's own menu is, so the pause lasts
         pet.play("menu@23.02 menu@53.02 tick@83.02"); // a second menu changes nothing
         QCOMPARE(pet.scene(), frozen);
         pet.play("close@83.02");

@@ -10,6 +10,7 @@
 #include "chat/model/ChatModel.h"
 #include "chat/model/ReplyJob.h"
 
+#include <QUdpSocket>
 #include <QtTest>
 
 #include <nlohmann/json.hpp>
@@ -56,9 +57,9 @@ QString call(const std::string &base, CancelToken *cancel = nullptr,
     });
 }
 
-std::unique_ptr<ChatModel> send(const TestHttpServer &server, const QString &text)
+std::unique_ptr<ChatModel> send(const std::string &base, const QString &text)
 {
-    setenv("PIMLO_API_BASE", server.base().c_str(), 1);
+    setenv("PIMLO_API_BASE", base.c_str(), 1);
     auto chat = std::make_unique<ChatModel>([] { return std::optional<std::string>("sk-test"); });
     chat->setDraft(text);
     chat->send();
@@ -167,6 +168,8 @@ private Q_SLOTS:
         row("number finish_reason", reply("\"a\"", "1"), noReply);
         row("bad second choice", choices("a", "\"x\""), noReply);
         row("not json", "<html>ok</html>", noReply);
+        const QByteArray deep = QByteArray(4 << 20, '[') + QByteArray(4 << 20, ']'); // 8 MiB
+        row("nested deeper than any answer", okBody.chopped(1) + ",\"x\":" + deep + "}", noReply);
     }
     void decode()
     {
@@ -179,7 +182,7 @@ private Q_SLOTS:
     void turn()
     {
         TestHttpServer server(TestHttpServer::response(200, okBody));
-        auto chat = send(server, QStringLiteral(" 你好 \n"));
+        auto chat = send(server.base(), QStringLiteral(" 你好 \n"));
         QTRY_VERIFY(!chat->busy());
         QCOMPARE(chat->error(), std::nullopt);
         QCOMPARE(chat->lines().last().text(), QStringLiteral("你好"));
@@ -196,7 +199,7 @@ private Q_SLOTS:
     {
         TestHttpServer server({}, Mode::Stall);
         const StderrCapture log;
-        auto chat = send(server, QStringLiteral("hi"));
+        auto chat = send(server.base(), QStringLiteral("hi"));
         QTRY_COMPARE(server.requests().size(), 1);
         chat->stop();
         QTRY_VERIFY_WITH_TIMEOUT(!chat->busy(), 10'000); // not the 90 s idle limit
@@ -208,6 +211,23 @@ private Q_SLOTS:
         token.cancel();
         QCOMPARE(call(server.base(), &token), "#cancelled");
         QCOMPARE(server.requests().size(), 1);
+    }
+
+    // In the namespace of DeepSeekClientTest.lookup a silent socket is the only name server: a
+    // stop and a quit still end the exchange at once.
+    void stalledLookup()
+    {
+        for (const bool quit : {false, true}) {
+            QUdpSocket dns;
+            if (!qEnvironmentVariableIsSet("PIMLO_SILENT_DNS") ||
+                !dns.bind(QHostAddress::LocalHost, 53))
+                QSKIP("runs only in the namespace of DeepSeekClientTest.lookup");
+            setenv("no_proxy", "*", 1); // a proxy would look the name up instead
+            const auto chat = send("https://api.pimlo.test", "hi");
+            QTRY_VERIFY(dns.hasPendingDatagrams()); // the lookup has begun
+            quit ? chat->shutdown() : chat->stop();
+            QVERIFY(ReplyJob::waitForDone(200));
+        }
     }
 
     // One exchange with a server that answers bytes in a mode: what the user sees, how often it

@@ -77,6 +77,18 @@ class Pimlo:
         pet = lambda g: g["width"] == g["height"] == 200
         return wait_for(lambda: windows(self.process.pid, "^Pimlo$", pet), "the pet").pop()
 
+    def bubble(self):
+        """Where the greeting's window (the card in a 10 px shadow margin) shows."""
+        g = geometry(wait_for(lambda: windows(self.process.pid, "^你好呀$"), "the bubble").pop())
+        return g["x"], g["y"]
+
+    def greet(self):  # "打招呼" from the pet's menu
+        g, before = geometry(self.window()), windows(self.process.pid)
+        xdotool("mousemove", g["x"] + 100, g["y"] + 60, "click", 3)
+        wait_for(lambda: windows(self.process.pid) - before, "the menu")
+        xdotool("key", "Down", "Return")
+        return self.bubble()
+
     def stop(self, sig=signal.SIGTERM):
         if self.process.poll() is None:
             self.process.send_signal(sig)
@@ -91,6 +103,17 @@ class Screenshot:
         self.data = subprocess.run(["import", "-silent", "-window", "root", "-depth", "8", "rgb:-"],
                                    check=True, capture_output=True).stdout
 
+    def changed(self, base, *region):
+        return sum(p != q for p, q in zip(self.region(*region), base.region(*region)))
+
     def region(self, x, y, w, h):
         row = lambda dy: ((y + dy) * self.width + x) * 3
         return [self.data[i:i + 3] for dy in range(h) for i in range(row(dy), row(dy) + w * 3, 3)]
+
+
+def monitors():
+    """The desktop's RandR monitors as (x, y, width, height), the primary first."""
+    found = re.findall(r"^ \d+: \+?(\*?)\S+ (\d+)/\d+x(\d+)/\d+\+(\d+)\+(\d+)",
+                       run("xrandr", "--listmonitors"), re.M)
+    primary_first = sorted(found, key=lambda m: not m[0])
+    return [tuple(map(int, (x, y, w, h))) for _, w, h, x, y in primary_first]

@@ -25,6 +25,7 @@ class ChatService(http.server.BaseHTTPRequestHandler):
     def do_POST(self):
         body = json.loads(self.rfile.read(int(self.headers["Content-Length"])))
         self.requests.append((self.path, self.headers["Authorization"], body))
+        time.sleep(30 * (len(self.requests) > 1))  # time to press "停止" on the later ones
         self.send_response(200)
         self.send_header("Content-Length", str(len(ANSWER)))
         self.end_headers()
@@ -43,6 +44,7 @@ class ChatTurn(unittest.TestCase):
         start(self.addCleanup, "/usr/libexec/at-spi-bus-launcher", "--launch-immediately",
               "--a11y=1")
         server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), ChatService)
+        server.handle_error = lambda *args: None  # the answer to a stopped turn finds no reader
         threading.Thread(target=server.serve_forever, daemon=True).start()
         self.addCleanup(lambda: (server.shutdown(), server.server_close()))
         env["PIMLO_API_BASE"] = f"http://127.0.0.1:{server.server_port}"
@@ -84,10 +86,25 @@ class ChatTurn(unittest.TestCase):
         self.press("完成")
         wait_for(lambda: not self.showing(pyatspi.ROLE_PASSWORD_TEXT), "the settings to close")
 
-        self.press("重试")
-        self.find(pyatspi.ROLE_LABEL, REPLY)
-        self.assertEqual(ChatService.requests[-1][:2], ("/chat/completions", "Bearer sk-e2e-key"))
-        self.assertEqual(ChatService.requests[-1][2]["messages"][-1],
+        # Each button clicked with the mouse, what it opens closed, what it starts ended: the keys
+        # typed next land in the message field, and no prompt opens.
+        field = self.find(pyatspi.ROLE_TEXT, "消息").queryText()
+        for n, (button, then) in enumerate([
+                ("API Key 设置", "完成"), ("API Key", "完成"), ("新对话", "取消"), ("重试", REPLY),
+                ("发送", None), ("停止", "已停止回复，可以重试。"), ("放弃本次", None)]):
+            x, y, w, h = self.find(pyatspi.ROLE_PUSH_BUTTON, button).queryComponent().getExtents(
+                pyatspi.DESKTOP_COORDS)
+            xdotool("mousemove", x + w // 2, y + h // 2, "click", "1")
+            if then in ("完成", "取消"):
+                self.press(then)
+                wait_for(lambda: not self.showing(pyatspi.ROLE_PUSH_BUTTON, then), "it to close")
+            elif then:
+                self.find(pyatspi.ROLE_LABEL, then)
+            xdotool("type", "--delay", "50", f" {n}")
+            wait_for(lambda: field.getText(0, -1).endswith(f" {n}"), f"the keys after {button}")
+            self.assertFalse(self.showing(pyatspi.ROLE_ALERT))
+        self.assertEqual(ChatService.requests[0][:2], ("/chat/completions", "Bearer sk-e2e-key"))
+        self.assertEqual(ChatService.requests[0][2]["messages"][-1],
                          {"role": "user", "content": "你好，Pimlo"})
 
         # The pet stood still while the chat was open, and walks again 20 s after it closes.

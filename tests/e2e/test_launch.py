@@ -1,4 +1,4 @@
-"""Launching: the command line without a display, one pet per desktop, the startup check in each
+"""Launching: the command line without a display, one pet per session bus, the startup check in each
 situation it reports, and ending on a signal."""
 
 import os
@@ -14,7 +14,9 @@ from desktop import PIMLO, READY, Pimlo, run, start, wait_for
 FINDINGS = {"xwayland": ("Pimlo: running on Wayland through XWayland", "XWayland"),
             "compositor": ("Pimlo: no compositing manager", "没有合成管理器"),
             "tray": ("Pimlo: no system tray", "没有系统托盘"),
+            "bus": ("Pimlo: no session bus", "没有会话总线"),
             "secrets": ("Pimlo: no Secret Service", "没有 Secret Service")}
+CHAT, ENTRY = "^与 Pimlo 聊天$", "local.pimlo.Pimlo.desktop"
 NO_SECRETS_BUS = """<busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen>
 <policy context="default"><allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/>
 <allow own="*"/></policy></busconfig>"""
@@ -27,6 +29,13 @@ def environ(**changes):  # a variable set to None is removed
 def pimlo(*args, **env):
     return subprocess.run([PIMLO, *args], capture_output=True, text=True, env=environ(**env),
                           timeout=30)
+
+
+def activate(action):  # as a launcher does for the desktop entry's actions
+    return subprocess.run(["gdbus", "call", "--session", "--dest", "local.pimlo.Pimlo",
+                           "--object-path", "/local/pimlo/Pimlo", "--method",
+                           "org.freedesktop.Application.ActivateAction", action, "[]", "{}"],
+                          capture_output=True, timeout=30)
 
 
 def owners(name):
@@ -52,7 +61,7 @@ class Launch(unittest.TestCase):
             console = lambda *args: pimlo(*args, DISPLAY=None, XDG_CONFIG_HOME=config)
             self.assertRegex(console("--version").stdout, r"^pimlo \d+\.\d+\.\d+\n$")
             self.assertEqual(console("--autostart", "on").returncode, 0)
-            with open(config + "/autostart/local.pimlo.Pimlo.desktop") as entry:
+            with open(config + "/autostart/" + ENTRY) as entry:
                 self.assertLessEqual({"Type=Application", "Name=Pimlo", "Exec=" + os.path.realpath(
                     PIMLO), "X-GNOME-Autostart-enabled=true"}, set(entry.read().splitlines()))
             self.assertEqual(console("--autostart=off").returncode, 0)
@@ -61,30 +70,34 @@ class Launch(unittest.TestCase):
             bogus = console("--show-chat", "--bogus")
             self.assertEqual((bogus.returncode, bogus.stdout, bogus.stderr.count("\n")), (2, "", 1))
             self.assertEqual(console().returncode, 1)  # without a display: says so, no abort
+            self.assertEqual(console("--quit").returncode, 0)  # none runs: nothing to do
             self.assertIn("X 显示", console("--check").stdout)
 
-    def test_one_pet_per_desktop(self):
+    def test_one_pet_per_session(self):
         first = self.launch()
         first.wait_for_line(lambda line: line == READY)
         second = pimlo()
         self.assertEqual((second.returncode, second.stdout.count("\n"), second.stderr), (0, 1, ""))
-        time.sleep(1)  # a plain second launch must not open the chat
-        self.assertFalse(owners("^与 Pimlo 聊天$"))
-        self.assertEqual(pimlo("--show-chat").returncode, 0)
-        self.assertEqual(wait_for(lambda: owners("^与 Pimlo 聊天$"), "chat"), owners("^Pimlo$"))
+        self.assertNotEqual(activate("show").returncode, 0)  # no such action
+        time.sleep(1)  # neither a plain second launch nor an unknown action opens the chat
+        self.assertFalse(owners(CHAT))
+        self.assertEqual(activate("show-chat").returncode, 0)
+        run("desktop-file-validate", os.path.dirname(__file__) + "/../../resources/" + ENTRY)
+        self.assertEqual(wait_for(lambda: owners(CHAT), "chat"), {first.process.pid})
         self.assertEqual(owners("^Pimlo$"), {first.process.pid})
         self.assertFalse([l for l in first.lines() if l.startswith(("Pimlo: no", "Pimlo: run"))])
 
-        # A crash leaves the socket behind; of two launches at once, one takes it over.
+        # A crash leaves nothing in the way; of two launches at once, one becomes the pet.
         first.stop(signal.SIGKILL)
-        runtime, display = os.environ["XDG_RUNTIME_DIR"], os.environ["DISPLAY"][1:]
-        self.assertTrue(os.path.exists(f"{runtime}/pimlo-{os.getuid()}-{display}"))
         pair = [self.launch(), self.launch()]
         wait_for(lambda: any(p.process.poll() is not None for p in pair), "a hand-over")
         (pet,) = [p for p in pair if p.process.poll() is None]
         pet.wait_for_line(lambda line: line == READY)
         self.assertEqual([p.process.poll() for p in pair if p is not pet], [0])
         self.assertEqual(owners("^Pimlo$"), {pet.process.pid})
+        self.assertEqual(pimlo("--show-chat").returncode, 0)
+        self.assertEqual(wait_for(lambda: owners(CHAT), "chat"), {pet.process.pid})
+        self.assertEqual((pimlo("--quit").returncode, pet.process.wait(10)), (0, 0))
 
     def situation(self, expected, ending, **env):  # --check and the launch lines, then an end
         check = pimlo("--check", **env)
@@ -96,6 +109,9 @@ class Launch(unittest.TestCase):
             self.assertEqual((name, logged, report in check.stdout),
                              (name, name in expected, name in expected))
         self.assertEqual(pet.stop(ending), 0)
+
+    def test_no_session_bus(self):  # still starts
+        self.situation(["bus", "secrets"], signal.SIGTERM, DBUS_SESSION_BUS_ADDRESS="unix:path=/no")
 
     def test_wayland_session(self):
         self.situation(["xwayland"], signal.SIGINT, WAYLAND_DISPLAY="wayland-1")

@@ -2,6 +2,7 @@
 # Runs a test program inside a private D-Bus session, so it never touches the user's keyring.
 #   keyring-session.sh live      PROGRAM ARGS...  a gnome-keyring-daemon with an unlocked "login"
 #   keyring-session.sh hung      PROGRAM ARGS...  a Secret Service whose start never finishes
+#   keyring-session.sh fresh     PROGRAM ARGS...  a gnome-keyring-daemon without any collection
 # The program sees PIMLO_KEYRING_SESSION set to the mode.
 set -eu
 mode=$1 tmp=$(mktemp -d)
@@ -41,6 +42,13 @@ Name=org.freedesktop.secrets
 Exec=/bin/sh -c 'exec dbus-monitor --address "\$DBUS_STARTER_ADDRESS" >/dev/null 2>&1'
 SERVICE
     exec dbus-run-session -- "$@"
+    ;;
+fresh)
+    # A new collection's password is typed into the desktop's own prompt on a private X server.
+    exec xvfb-run -a sh -c '(xdotool search --sync --onlyvisible --class gcr-prompter && sleep 1 &&
+        for key in Tab Return; do xdotool type --delay 60 pimlo-test && xdotool key $key; done) >/dev/null &
+        exec dbus-run-session -- sh -c "gnome-keyring-daemon --daemonize --components=secrets >/dev/null &&
+            exec \"\$@\"" sh "$@"' sh "$@"
     ;;
 *) echo "unknown mode $mode" >&2 && exit 2 ;;
 esac

@@ -15,6 +15,11 @@ namespace {
 
 constexpr const char *defaultBase = "https://api.deepseek.com";
 constexpr const char *lengthSuffix = "\n\n（本次回复达到长度上限，可以让我继续。）";
+// Far deeper than any answer; 8 MiB of "[[[[" would otherwise become a tree of hundreds of MB.
+constexpr int maxDepth = 64;
+struct TooDeep
+{
+};
 
 struct Choice
 {
@@ -51,7 +56,20 @@ std::optional<Choice> parseChoice(const nlohmann::json &value)
 // Every choice must have the right shape, though only the first one is used.
 std::optional<Choice> firstChoice(std::string_view body)
 {
-    const auto document = nlohmann::json::parse(body.begin(), body.end(), nullptr, false);
+    nlohmann::json document;
+    try {
+        // Stops the parse at the first value nested too deep, before it is built.
+        document = nlohmann::json::parse(
+            body.begin(), body.end(),
+            [](int depth, nlohmann::json::parse_event_t, nlohmann::json &) {
+                if (depth > maxDepth)
+                    throw TooDeep();
+                return true;
+            },
+            false);
+    } catch (const TooDeep &) {
+        return std::nullopt;
+    }
     if (document.is_discarded() || !document.is_object())
         return std::nullopt;
     const auto choices = document.find("choices");

@@ -81,9 +81,6 @@ std::string DeepSeekClient::reply(const std::vector<APIMessage> &messages, const
                                   const std::string &model, CancelToken *cancel,
                                   const TransportLimits &limits)
 {
-    // A line break in the key would smuggle extra headers into the request.
-    if (key.find_first_of(std::string("\r\n\0", 3)) != std::string::npos)
-        throw ChatFailure(invalidKey);
     HttpRequest built = request(messages, key, model);
     const Route route = checkEndpoint(built.url);
     built.direct = route.direct;

@@ -68,9 +68,9 @@ int onProgress(void *user, curl_off_t, curl_off_t, curl_off_t, curl_off_t upload
     return 0;
 }
 
-[[noreturn]] void fail(TransportError::Kind kind, int code, const std::string &detail)
+[[noreturn]] void fail(TransportError::Kind kind, const std::string &detail)
 {
-    throw TransportError(kind, code, detail);
+    throw TransportError(kind, detail);
 }
 
 void initOnce()
@@ -86,7 +86,7 @@ public:
     WakeGuard(CancelToken *token, CURLM *multi) : m_token(token)
     {
         if (m_token && !m_token->attach([multi] { curl_multi_wakeup(multi); }))
-            fail(TransportError::Kind::Cancelled, CURLE_ABORTED_BY_CALLBACK, "cancelled");
+            fail(TransportError::Kind::Cancelled, "cancelled");
     }
     ~WakeGuard()
     {
@@ -115,7 +115,7 @@ HttpResponse HttpTransport::post(const HttpRequest &request, std::size_t maxBody
         const std::string line = name + ": " + value;
         curl_slist *grown = curl_slist_append(headers.get(), line.c_str());
         if (!grown)
-            fail(TransportError::Kind::Failed, CURLE_OUT_OF_MEMORY, "cannot build headers");
+            fail(TransportError::Kind::Failed, "cannot build headers");
         static_cast<void>(headers.release());
         headers.reset(grown);
     }
@@ -128,12 +128,12 @@ HttpResponse HttpTransport::post(const HttpRequest &request, std::size_t maxBody
     std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
     std::unique_ptr<CURLM, MultiDeleter> multi(curl_multi_init());
     if (!easy || !multi)
-        fail(TransportError::Kind::Failed, CURLE_FAILED_INIT, "cannot create a transfer");
+        fail(TransportError::Kind::Failed, "cannot create a transfer");
     CURL *e = easy.get();
     curl_easy_setopt(e, CURLOPT_URL, request.url.c_str());
     // Without this limit libcurl would speak any protocol it was built with.
     if (curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https") != CURLE_OK)
-        fail(TransportError::Kind::Failed, CURLE_UNSUPPORTED_PROTOCOL, "cannot limit protocols");
+        fail(TransportError::Kind::Failed, "cannot limit protocols");
     curl_easy_setopt(e, CURLOPT_POST, 1L);
     curl_easy_setopt(e, CURLOPT_POSTFIELDS, request.body.data());
     curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
@@ -144,6 +144,9 @@ HttpResponse HttpTransport::post(const HttpRequest &request, std::size_t maxBody
     curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L);
     curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+    // Leaves a name lookup that is still running to itself instead of joining its thread when
+    // the handle is removed: a stop or a quit must not wait for a name server that never answers.
+    curl_easy_setopt(e, CURLOPT_QUICK_EXIT, 1L);
     curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.total.count()));
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.total.count()));
     curl_easy_setopt(e, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maxBody));
@@ -159,7 +162,7 @@ HttpResponse HttpTransport::post(const HttpRequest &request, std::size_t maxBody
         curl_easy_setopt(e, CURLOPT_PROXY, ""); // not even one from the environment
 
     if (curl_multi_add_handle(multi.get(), e) != CURLM_OK)
-        fail(TransportError::Kind::Failed, CURLE_FAILED_INIT, "cannot start the transfer");
+        fail(TransportError::Kind::Failed, "cannot start the transfer");
     // Removes the easy handle before either handle is destroyed.
     struct Remove
     {
@@ -176,10 +179,10 @@ HttpResponse HttpTransport::post(const HttpRequest &request, std::size_t maxBody
     CURLcode result = CURLE_OK;
     for (;;) {
         if (cancel && cancel->isCancelled())
-            fail(TransportError::Kind::Cancelled, CURLE_ABORTED_BY_CALLBACK, "cancelled");
+            fail(TransportError::Kind::Cancelled, "cancelled");
         int running = 0;
         if (const CURLMcode code = curl_multi_perform(multi.get(), &running); code != CURLM_OK)
-            fail(TransportError::Kind::Failed, CURLE_FAILED_INIT, curl_multi_strerror(code));
+            fail(TransportError::Kind::Failed, curl_multi_strerror(code));
         bool done = false;
         int queued = 0;
         while (CURLMsg *message = curl_multi_info_read(multi.get(), &queued)) {
@@ -192,7 +195,7 @@ HttpResponse HttpTransport::post(const HttpRequest &request, std::size_t maxBody
             break;
         const auto quiet = Clock::now() - transfer.lastActivity;
         if (quiet >= idle)
-            fail(TransportError::Kind::TimedOut, CURLE_OPERATION_TIMEDOUT,
+            fail(TransportError::Kind::TimedOut,
                  "no data received for " + std::to_string(idle.count()) + " ms");
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(idle - quiet);
         // Sleeps until the network, libcurl's own timers, the idle limit or a cancel wakes it.
@@ -216,10 +219,10 @@ HttpResponse HttpTransport::post(const HttpRequest &request, std::size_t maxBody
         response.status = 0;
         return response;
     case CURLE_OPERATION_TIMEDOUT:
-        fail(TransportError::Kind::TimedOut, result,
+        fail(TransportError::Kind::TimedOut,
              transfer.errorText[0] ? transfer.errorText : "timed out");
     default:
-        fail(TransportError::Kind::Failed, result,
+        fail(TransportError::Kind::Failed,
              transfer.errorText[0] ? transfer.errorText : curl_easy_strerror(result));
     }
 }

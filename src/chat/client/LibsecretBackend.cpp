@@ -13,6 +13,7 @@ namespace {
 constexpr const char *serviceName = "local.pimlo.deepseek";
 constexpr const char *accountName = "api-key";
 constexpr const char *itemLabel = "Pimlo DeepSeek API Key";
+constexpr const char *defaultLabel = "默认密钥环"; // what libsecret names it in Chinese
 
 const SecretSchema *schema()
 {
@@ -209,6 +210,14 @@ SecretStatus LibsecretBackend::add(const std::string &bytes)
     GError *error = nullptr;
     SecretCollection *collection = secret_collection_for_alias_sync(
         lookup.service, SECRET_COLLECTION_DEFAULT, SECRET_COLLECTION_NONE, cancellable, &error);
+    if (!collection && !error) {
+        // A keyring without a default collection (no login keyring yet): create it, as
+        // secret_password_store() does. The service prompts the user to choose its password.
+        lookup.deadline.extend(m_unlockLimit);
+        collection =
+            secret_collection_create_sync(lookup.service, defaultLabel, SECRET_COLLECTION_DEFAULT,
+                                          SECRET_COLLECTION_CREATE_NONE, cancellable, &error);
+    }
     g_clear_error(&error);
     if (!collection)
         return SecretStatus::Failure;

@@ -17,18 +17,12 @@ public:
         Cancelled, // the caller's CancelToken fired
     };
 
-    TransportError(Kind kind, int curlCode, const std::string &what)
-        : std::runtime_error(what), m_kind(kind), m_curlCode(curlCode)
-    {
-    }
+    TransportError(Kind kind, const std::string &what) : std::runtime_error(what), m_kind(kind) {}
 
     Kind kind() const { return m_kind; }
-    // The libcurl result code (CURLcode), 0 when the failure did not come from libcurl.
-    int curlCode() const { return m_curlCode; }
 
 private:
     Kind m_kind;
-    int m_curlCode;
 };
 
 } // namespace pimlo

@@ -37,9 +37,11 @@ ChatComposer::ChatComposer(ChatModel &model, QWidget *parent)
     m_send->setAutoRaise(true);
     m_send->setToolTip(QStringLiteral("发送 · Ctrl+Return"));
     m_send->setAccessibleName(QStringLiteral("发送"));
-    m_send->setFocusPolicy(Qt::StrongFocus);
+    // Reached by Tab; a click on either button leaves the focus where it was.
+    m_send->setFocusPolicy(Qt::TabFocus);
     m_send->setCursor(Qt::PointingHandCursor);
     m_stop->setAccessibleName(QStringLiteral("停止"));
+    m_stop->setFocusPolicy(Qt::TabFocus);
 
     auto *row = new QHBoxLayout(this);
     // The rounded field is painted around the editor, inside these margins.

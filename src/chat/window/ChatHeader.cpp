@@ -65,7 +65,7 @@ QToolButton *headerButton(const QString &name, QWidget *parent)
     auto *button = new QToolButton(parent);
     button->setAutoRaise(true);
     button->setAccessibleName(name);
-    button->setFocusPolicy(Qt::StrongFocus);
+    button->setFocusPolicy(Qt::TabFocus); // a click leaves the focus where it was
     button->setCursor(Qt::PointingHandCursor);
     return button;
 }

@@ -20,6 +20,9 @@ ErrorBanner::ErrorBanner(ChatModel &model, QWidget *parent)
     m_message->setTextFormat(Qt::PlainText);
     m_message->setWordWrap(true);
     m_message->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    // Reached by Tab; a click leaves the focus where it was.
+    for (QPushButton *button : {m_retry, m_abandon, m_settings})
+        button->setFocusPolicy(Qt::TabFocus);
 
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(m_retry);

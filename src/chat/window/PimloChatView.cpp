@@ -171,6 +171,19 @@ void PimloChatView::showEvent(QShowEvent *event)
     }
 }
 
+bool PimloChatView::focusNextPrevChild(bool next)
+{
+    // Qt passes the focus of a control that hides or disables itself (send, 停止, the banner's
+    // buttons) along the tab chain, where the next Space would press the header's buttons; it
+    // goes back to the message field instead. Tab and Shift+Tab move along the chain.
+    const QWidget *focus = window()->focusWidget();
+    if (focus && isAncestorOf(focus) && !(focus->isVisible() && focus->isEnabled())) {
+        m_composer->focusEditor();
+        return true;
+    }
+    return QWidget::focusNextPrevChild(next);
+}
+
 void PimloChatView::paintEvent(QPaintEvent *)
 {
     QPainter(this).fillRect(rect(), m_style.windowBackground);

@@ -185,6 +185,8 @@ private Q_SLOTS:
         row("stop, ChatFailure anyway", "isSf.", "user:m1 !stopped ?m1");
         row("stop after the responder returned", "isqS.", "user:m1 !stopped ?m1");
         row("new conversation cancels", "sasn.", "-");
+        row("new conversation forgets the history", "sansa.", "user:m2|pimlo:r2",
+            "sk-test my-model: persona,user:m2");
         row("new conversation, late ChatFailure", "isnf.", "-");
         row("new conversation, reply queued", "isqn.", "-");
         row("new conversation, new turn while the old one runs", "isns.a.a.",

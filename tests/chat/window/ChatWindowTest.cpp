@@ -261,30 +261,45 @@ private Q_SLOTS:
         QCOMPARE(editor()->toPlainText(), sendEnabled ? QString() : draft + "\n");
     }
 
-    // The input has the focus unless the settings are up; a focus request then waits.
-    void focusGoesToTheInputUnlessSettingsAreUp()
+    // A click on a button, or Space on one reached by Tab that then hides or turns itself off,
+    // leaves the focus in the input; "新对话" asks first ("取消" keeps the lines), and a focus
+    // request waits while the key settings are up.
+    void focusStaysInTheInput_data()
     {
-        run(QStringLiteral("p"));
-        QTRY_VERIFY(editor()->hasFocus());
-        model().setSettings(true);
-        QTRY_VERIFY(view()->settingsDialog() && !editor()->hasFocus());
-        model().setInputFocusRequest(model().inputFocusRequest() + 1);
-        QVERIFY(!editor()->hasFocus());
-        view()->settingsDialog()->reject(); // Escape, or the window's close button
-        QTRY_VERIFY(!view()->settingsDialog());
-        QCOMPARE(m_controller->window()->focusWidget(), editor());
+        QTest::addColumn<QString>("turn"); // the turn so far and the button pressed
+        QTest::addColumn<bool>("keys");
+        const char *rows[] = {"d 发送", "s 停止", "sf 重试", "sf 放弃本次", "t 新对话", " API Key"};
+        for (const bool keys : {false, true})
+            for (int i = 0; i < (keys ? 4 : 6); ++i)
+                QTest::addRow("%s%s", rows[i], keys ? " by keys" : "") << QString(rows[i]) << keys;
     }
-
-    // A new conversation is asked for first; "取消" keeps the lines.
-    void newConversationAsksFirst()
+    void focusStaysInTheInput()
     {
-        run(QStringLiteral("pt"));
-        view()->header()->newConversationButton()->click();
-        QVERIFY(view()->confirmation());
-        QAbstractButton *cancel = view()->confirmation()->escapeButton();
-        QCOMPARE(cancel->text(), "取消");
-        cancel->click();
-        QCOMPARE(model().lines().size(), 2);
+        QFETCH(QString, turn);
+        QFETCH(bool, keys);
+        const QString button = turn.section(u' ', 1);
+        run("p" + (turn = turn.section(u' ', 0, 0)));
+        QAbstractButton *target = nullptr;
+        for (QAbstractButton *b : view()->findChildren<QAbstractButton *>())
+            if (b->isVisible() && QStringList{b->text(), b->accessibleName()}.contains(button))
+                target = b;
+        for (int tab = 0; keys && target && tab < 8 && QApplication::focusWidget() != target; ++tab)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QVERIFY(target && (QApplication::focusWidget() == target) == keys);
+        keys ? QTest::keyClick(target, Qt::Key_Space) : QTest::mouseClick(target, Qt::LeftButton);
+        QVERIFY(keys || m_controller->window()->focusWidget() == editor()); // never left it
+        QCOMPARE(!view()->confirmation(), button != "新对话");
+        QCOMPARE(!view()->settingsDialog(), button != "API Key");
+        if (view()->confirmation())
+            view()->confirmation()->escapeButton()->click();
+        if (QDialog *settings = view()->settingsDialog()) {
+            model().setInputFocusRequest(model().inputFocusRequest() + 1);
+            QTRY_VERIFY(!editor()->hasFocus());
+            settings->reject(); // Escape, or the window's close button
+        }
+        QTRY_COMPARE(m_controller->window()->focusWidget(), editor());
+        QCOMPARE(int(model().lines().size()),
+                 turn == "t" ? 2 : int(!turn.isEmpty() && button != "放弃本次"));
     }
 
     // Closing hides the window and tells the app; presenting brings it back unminimised
