@@ -183,8 +183,10 @@ private Q_SLOTS:
         QCOMPARE(capture.lines("Pimlo: the chat module").size(), 1);
         int boxes = 0;
         for (QWidget *widget : QApplication::topLevelWidgets())
-            if (auto *box = qobject_cast<QMessageBox *>(widget))
+            if (auto *box = qobject_cast<QMessageBox *>(widget)) {
                 boxes += box->isVisible() && box->text().startsWith(u"聊天窗口打不开");
+                delete box;
+            }
         QCOMPARE(boxes, 2);
     }
 
