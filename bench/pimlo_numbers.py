@@ -101,7 +101,11 @@ def measure_alone_and_chat(seconds):
 
         person.open_menu()
         time.sleep(0.5)
-        subprocess.run(["xdotool", "key", *["Down"] * 4, "Return"], check=True)
+        # As a person does: 聊天 highlighted (which loads the chat module) a moment before it is
+        # chosen.
+        subprocess.run(["xdotool", "key", *["Down"] * 4], check=True)
+        time.sleep(0.5)
+        subprocess.run(["xdotool", "key", "Return"], check=True)
         pressed = time.monotonic()
         while not person.windows(CHAT_TITLE) and time.monotonic() - pressed < 5:
             time.sleep(0.002)

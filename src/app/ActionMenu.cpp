@@ -12,6 +12,8 @@ ActionMenu::ActionMenu(const Commands &commands)
     };
     for (const auto &[title, command] : items)
         connect(addAction(title), &QAction::triggered, this, command);
+    if (commands.chatHighlighted)
+        connect(actions().at(3), &QAction::hovered, this, commands.chatHighlighted);
 }
 
 } // namespace pimlo

@@ -19,6 +19,8 @@ public:
         std::function<void()> happy;
         std::function<void()> sleep;
         std::function<void()> chat;
+        // When "聊天" is highlighted, by pointer or keyboard, before it may be chosen.
+        std::function<void()> chatHighlighted;
         std::function<void()> quit;
     };
 

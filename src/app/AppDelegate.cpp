@@ -1,11 +1,12 @@
 #include "AppDelegate.h"
 
 #include "app/ActionMenu.h"
-#include "chat/window/ChatWindowController.h"
+#include "app/ChatModule.h"
 #include "platform/Log.h"
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QPointer>
 #include <QScreen>
 #include <QWidget>
@@ -65,7 +66,7 @@ void AppDelegate::startMotion(Point home)
     PetController::Seams seams;
     seams.clock = m_environment.clock;
     seams.visibleFrame = [this] { return currentVisibleFrame(); };
-    seams.isChatOpen = [this] { return m_chatController && m_chatController->isOpen(); };
+    seams.isChatOpen = [this] { return m_chat && m_chat->isOpen(); };
     seams.isMenuShown = [] { return QApplication::activePopupWidget() != nullptr; };
     seams.place = [stage = m_stage.get()](Point origin) { stage->place(origin); };
     seams.present = [stage = m_stage.get()](const PetScene &scene) { stage->apply(scene); };
@@ -118,6 +119,7 @@ std::unique_ptr<QMenu> AppDelegate::makeActionMenu()
         .happy = chosen([this] { decide(&PetController::playHappy); }),
         .sleep = chosen([this] { decide(&PetController::playSleep); }),
         .chat = chosen([this] { showChat(); }),
+        .chatHighlighted = [this] { loadChatModule(); },
         .quit = [this] { quit(); },
     });
     connect(menu.get(), &QMenu::aboutToShow, this,
@@ -134,16 +136,37 @@ void AppDelegate::defer(std::function<void()> command)
 
 void AppDelegate::showChat()
 {
-    if (!m_chatController) {
-        m_chatController = std::make_unique<ChatWindowController>();
+    if (!m_chat && loadChatModule()) {
+        m_chat = m_chatFactory->makeChat();
         QPointer<AppDelegate> self(this);
-        m_chatController->setOnClose([self] {
+        m_chat->setOnClose([self] {
             if (self)
                 self->finishAction();
         });
     }
+    if (!m_chat) {
+        auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Pimlo"),
+                                    QStringLiteral("聊天窗口打不开：找不到 Pimlo 的聊天组件，"
+                                                   "请重新安装 Pimlo。"));
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->show();
+        return;
+    }
     finishAction();
-    m_chatController->present();
+    m_chat->present();
+}
+
+bool AppDelegate::loadChatModule()
+{
+    if (!m_chatFactory && m_chatMissing.isEmpty()) {
+        const QStringList path = ChatModule::searchPath(QCoreApplication::applicationDirPath());
+        m_chatFactory = ChatModule::load(path, m_chatMissing);
+        if (!m_chatFactory)
+            logLine(QStringLiteral("Pimlo: the chat module is missing: %1")
+                        .arg(m_chatMissing)
+                        .toStdString());
+    }
+    return m_chatFactory != nullptr;
 }
 
 void AppDelegate::finishAction()
@@ -173,8 +196,8 @@ void AppDelegate::applicationWillTerminate()
         return;
     m_terminated = true;
     // A reply still in flight is cancelled before any window goes away.
-    if (m_chatController)
-        m_chatController->model().shutdown();
+    if (m_chat)
+        m_chat->shutdown();
     m_movementTimer.reset();
     if (m_trayIcon)
         m_trayIcon->remove();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/Chat.h"
 #include "app/MainMenu.h"
 #include "app/MotionTimer.h"
 #include "app/PetController.h"
@@ -17,8 +18,6 @@
 #include <optional>
 
 namespace pimlo {
-
-class ChatWindowController;
 
 // What the app takes from its surroundings; tests replace the parts they drive.
 struct AppEnvironment
@@ -56,7 +55,8 @@ public:
     // A new menu of the pet's commands; while it is open the pet's clocks stand still.
     std::unique_ptr<QMenu> makeActionMenu();
     // Opens the chat window, the same one with the same conversation every time; the pet stops
-    // what it is doing and stands still until the window closes.
+    // what it is doing and stands still until the window closes. The first request loads the
+    // chat module; without it the pet goes on and a message box says the chat is missing.
     void showChat();
     // Whether the launch arguments (after the program name) ask for the chat window.
     static bool wantsChatAtLaunch(const QStringList &arguments);
@@ -68,7 +68,7 @@ public:
     QMenu *petMenu() const { return m_petMenu.get(); }
     QMenu *trayMenu() const { return m_trayMenu.get(); }
     TrayIcon *trayIcon() const { return m_trayIcon.get(); }
-    ChatWindowController *chatController() const { return m_chatController.get(); }
+    Chat *chat() const { return m_chat.get(); }
 
 private:
     void startMotion(Point home);
@@ -79,12 +79,18 @@ private:
     // Tells the controller something outside its tick; the motion timer wakes if that started
     // anything that moves.
     void decide(const std::function<void(PetController &)> &event);
+    // Loads the chat module the first time; false, with one log line, when it cannot.
+    bool loadChatModule();
     // Ends what the pet plays; it rests where it stands.
     void finishAction();
 
     AppEnvironment m_environment;
     // Made on the first chat request, kept to the end, and destroyed last.
-    std::unique_ptr<ChatWindowController> m_chatController;
+    std::unique_ptr<Chat> m_chat;
+    // Loaded when "聊天" is first highlighted or chosen, so choosing it does not wait for the
+    // libraries; why it could not be, once it could not.
+    ChatFactory *m_chatFactory = nullptr;
+    QString m_chatMissing;
     std::unique_ptr<MainMenu> m_mainMenu;
     std::unique_ptr<PetStage> m_stage;
     std::unique_ptr<PetController> m_controller;

@@ -1,5 +1,6 @@
 #include "TrayBadge.h"
 
+#include <QDir>
 #include <QPainter>
 #include <QPixmap>
 #include <algorithm>
@@ -7,52 +8,48 @@
 namespace pimlo {
 namespace {
 
-const QColor badgeFill(52, 122, 70);
-const QColor badgeRim(141, 203, 127); // the seedling's green
-const QColor glyphColour(255, 255, 255);
+const QString badgeDirectory = QStringLiteral(":/pimlo/badge");
 
-void drawBadge(QPainter &painter, const QRectF &area)
+// The side of the smallest badge made at build time that is at least pixels wide, else of the
+// largest one.
+int nearestMadeSide(int pixels)
 {
-    const double side = std::min(area.width(), area.height());
-    const QRectF square(area.center().x() - side / 2, area.center().y() - side / 2, side, side);
-    // At least one device pixel wide, so the rim survives at 16 px.
-    const double rim = std::max(side / 20, 1.0 / painter.device()->devicePixelRatioF());
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    painter.setPen(QPen(badgeRim, rim));
-    painter.setBrush(badgeFill);
-    const QRectF badge = square.adjusted(rim / 2, rim / 2, -rim / 2, -rim / 2);
-    painter.drawRoundedRect(badge, side * 0.24, side * 0.24);
-
-    QFont font;
-    font.setFamilies({QStringLiteral("Noto Sans CJK SC"), QStringLiteral("sans-serif")});
-    font.setWeight(QFont::Bold);
-    font.setPixelSize(std::max(1, int(side * 0.75)));
-    font.setHintingPreference(QFont::PreferFullHinting);
-    painter.setFont(font);
-    painter.setPen(glyphColour);
-    painter.drawText(badge, Qt::AlignCenter, QStringLiteral("皮"));
-    painter.restore();
+    QList<int> sides;
+    for (const QString &name : QDir(badgeDirectory).entryList({QStringLiteral("badge-*.png")}))
+        sides.append(name.section(u'-', 1).section(u'.', 0, 0).toInt());
+    std::sort(sides.begin(), sides.end());
+    if (sides.isEmpty())
+        return 0;
+    const auto larger = std::lower_bound(sides.cbegin(), sides.cend(), pixels);
+    return larger == sides.cend() ? sides.last() : *larger;
 }
 
 } // namespace
 
 QImage TrayBadge::render(int pixels)
 {
-    QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    drawBadge(painter, QRectF(0, 0, pixels, pixels));
-    return image;
+    const int side = nearestMadeSide(pixels);
+    QImage image(QStringLiteral("%1/badge-%2.png").arg(badgeDirectory).arg(side));
+    if (image.isNull())
+        return image;
+    if (side != pixels)
+        image = image.scaled(pixels, pixels, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
 void TrayBadge::paint(QPainter *painter, const QRect &rect, QIcon::Mode, QIcon::State)
 {
-    drawBadge(*painter, rect);
+    const qreal ratio = painter->device()->devicePixelRatioF();
+    const int side = std::min(rect.width(), rect.height());
+    QRect square(0, 0, side, side);
+    square.moveCenter(rect.center());
+    painter->save();
+    painter->setRenderHint(QPainter::SmoothPixmapTransform);
+    painter->drawImage(square, render(qRound(side * ratio)));
+    painter->restore();
 }
 
-// QIcon asks for size × pixel ratio device pixels, so a 2x tray gets a badge drawn at 2x.
+// QIcon asks for size × pixel ratio device pixels, so a 2x tray gets the badge made for 2x.
 QPixmap TrayBadge::pixmap(const QSize &size, QIcon::Mode, QIcon::State)
 {
     return QPixmap::fromImage(render(std::min(size.width(), size.height())));

@@ -5,8 +5,9 @@
 namespace pimlo {
 
 // The tray icon's picture: the glyph "皮" in white on a rounded dark-green badge with a light
-// rim, so it reads on light and dark panels alike. Drawn afresh at every size and pixel ratio the
-// tray asks for, never scaled from another size.
+// rim, so it reads on light and dark panels alike. Drawn at build time (tools/pimlo-badge) at the
+// sizes trays ask for, at 1x and 2x, so showing it loads no CJK face; other sizes are scaled
+// down from the next larger one.
 class TrayBadge final : public QIconEngine
 {
 public:

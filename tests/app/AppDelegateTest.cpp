@@ -1,11 +1,14 @@
 #include "app/AppDelegate.h"
 #include "StderrCapture.h"
+#include "app/ChatModule.h"
 #include "app/GreetingBubble.h"
 #include "app/TrayBadge.h"
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace pimlo;
@@ -133,6 +136,56 @@ private Q_SLOTS:
             const QImage card = bubble->grab().toImage();
             QVERIFY(bubble->y() == screen.y() && qAlpha(card.pixel(65, 1)) > 200);
         }
+    }
+
+    // The executable lives in <root>/bin; the module (or a file of its name that is none) is put
+    // at place under root.
+    void chatModule_data()
+    {
+        QTest::addColumn<QString>("place");
+        QTest::addColumn<bool>("isModule");
+        QTest::addColumn<bool>("loads");
+        QTest::newRow("installed") << PIMLO_INSTALLED_MODULE_DIR << true << true;
+        QTest::newRow("build tree") << PIMLO_INSTALLED_BINDIR << true << true;
+        QTest::newRow("elsewhere") << "lib" << true << false;
+        QTest::newRow("not a module") << PIMLO_INSTALLED_MODULE_DIR << false << false;
+    }
+    void chatModule()
+    {
+        QFETCH(QString, place);
+        QFETCH(bool, isModule);
+        QFETCH(bool, loads);
+        QTemporaryDir root;
+        QVERIFY(QDir(root.path()).mkpath(place));
+        const QString path = root.filePath(place + '/' + ChatModule::fileName);
+        QFile file(path);
+        QVERIFY(isModule ? QFile::link(PIMLO_CHAT_MODULE, path)
+                         : file.open(QIODevice::WriteOnly) && file.write("ELF") == 3);
+        QString error;
+        const auto *factory =
+            ChatModule::load(ChatModule::searchPath(root.filePath(PIMLO_INSTALLED_BINDIR)), error);
+        QCOMPARE(factory != nullptr, loads);
+        QCOMPARE(error.isEmpty(), loads);
+    }
+
+    // Without the module the pet goes on: one log line, and each request says so in a box.
+    void chatModuleMissing()
+    {
+        StderrCapture capture;
+        App app;
+        app.delegate.petMenu()->actions().at(3)->hover(); // "聊天" highlighted: loads it
+        QCOMPARE(capture.lines("Pimlo: the chat module").size(), 1);
+        for (int request = 0; request < 2; ++request)
+            app.delegate.showChat();
+        QVERIFY(!app.delegate.chat() && app.controller->scene().view == View::idle);
+        QCOMPARE(capture.lines("Pimlo: the chat module").size(), 1);
+        int boxes = 0;
+        for (QWidget *widget : QApplication::topLevelWidgets())
+            if (auto *box = qobject_cast<QMessageBox *>(widget)) {
+                boxes += box->isVisible() && box->text().startsWith(u"聊天窗口打不开");
+                delete box;
+            }
+        QCOMPARE(boxes, 2);
     }
 
     // Drawn at the pixels asked for, never scaled: a white glyph on a green badge, corners clear.
