@@ -9,12 +9,11 @@ PIMLO_BUILD_DIR picks the build (default build/)."""
 
 import os
 import random
-import subprocess
 import sys
 import time
 
 from desktop_bench import BUILD, READY, pin_desktop, rss_mb
-from soak import CHAT_TITLE, Person, Session
+from soak import Person, Session
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "../tests/e2e"))
 from desktop import Pimlo  # noqa: E402
@@ -45,16 +44,7 @@ def run(tray):
         pimlo.wait_for_line(lambda _: len(moves()) >= 9, 150)  # the third trip's end
         time.sleep(2)
         walked = rss_mb(pid)
-        person.open_menu()
-        time.sleep(0.5)
-        # As a person does: 聊天 highlighted a moment before it is chosen.
-        subprocess.run(["xdotool", "key", *["Down"] * 4], check=True)
-        time.sleep(0.5)
-        subprocess.run(["xdotool", "key", "Return"], check=True)
-        pressed = time.monotonic()
-        while not person.windows(CHAT_TITLE) and time.monotonic() - pressed < 5:
-            time.sleep(0.002)
-        first_open = (time.monotonic() - pressed) * 1000
+        first_open = person.time_first_chat()
         time.sleep(2)
         return rest, heavy, walked, first_open, rss_mb(pid)
     finally:

@@ -99,17 +99,7 @@ def measure_alone_and_chat(seconds):
         time.sleep(2)
         rest_rss, parts = rss_mb(pid), rss_parts(pid)
 
-        person.open_menu()
-        time.sleep(0.5)
-        # As a person does: 聊天 highlighted (which loads the chat module) a moment before it is
-        # chosen.
-        subprocess.run(["xdotool", "key", *["Down"] * 4], check=True)
-        time.sleep(0.5)
-        subprocess.run(["xdotool", "key", "Return"], check=True)
-        pressed = time.monotonic()
-        while not person.windows(CHAT_TITLE) and time.monotonic() - pressed < 5:
-            time.sleep(0.002)
-        first_open = (time.monotonic() - pressed) * 1000
+        first_open = person.time_first_chat()
         window = person.windows(CHAT_TITLE).pop()
         person.rest_pointer()
         time.sleep(2)
