@@ -19,12 +19,14 @@ ctest --preset default -j"$jobs" "$@"
 
 # The unit and integration tests again with AddressSanitizer and UndefinedBehaviorSanitizer; only
 # their targets are built (a test named Target.mode runs Target). Undefined behaviour fails the
-# test instead of only printing a line; LeakSanitizer runs too and needs no suppressions.
+# test instead of only printing a line; LeakSanitizer runs too, with one suppression for libsecret.
 if [ $# -eq 0 ]; then
   cmake --preset asan >/dev/null
   sanitized='unit|integration'
   mapfile -t targets < <(ctest --preset asan -N -L "$sanitized" |
     sed -n 's/^ *Test *#[0-9]*: \([^.]*\).*/\1/p' | sort -u)
   cmake --build --preset asan -j"$jobs" --target "${targets[@]}"
-  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest --preset asan -j"$jobs" -L "$sanitized"
+  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+    LSAN_OPTIONS=suppressions="$PWD/tests/support/lsan.supp" \
+    ctest --preset asan -j"$jobs" -L "$sanitized"
 fi
