@@ -14,10 +14,14 @@ const QString badgeDirectory = QStringLiteral(":/pimlo/badge");
 // largest one.
 int nearestMadeSide(int pixels)
 {
-    QList<int> sides;
-    for (const QString &name : QDir(badgeDirectory).entryList({QStringLiteral("badge-*.png")}))
-        sides.append(name.section(u'-', 1).section(u'.', 0, 0).toInt());
-    std::sort(sides.begin(), sides.end());
+    // Listed once: the badges are compiled in and never change.
+    static const QList<int> sides = [] {
+        QList<int> found;
+        for (const QString &name : QDir(badgeDirectory).entryList({QStringLiteral("badge-*.png")}))
+            found.append(name.section(u'-', 1).section(u'.', 0, 0).toInt());
+        std::sort(found.begin(), found.end());
+        return found;
+    }();
     if (sides.isEmpty())
         return 0;
     const auto larger = std::lower_bound(sides.cbegin(), sides.cend(), pixels);
