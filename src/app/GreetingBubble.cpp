@@ -22,10 +22,10 @@ constexpr double shadowDrop = 2;
 
 // Past the window manager: KWin hides the utility windows of an application that is not active
 // (and Pimlo never is), so a managed bubble would never show there.
-GreetingBubble::GreetingBubble(QWidget *pet)
-    : QWidget(pet, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                       Qt::WindowDoesNotAcceptFocus | Qt::WindowTransparentForInput |
-                       Qt::NoDropShadowWindowHint | Qt::BypassWindowManagerHint),
+GreetingBubble::GreetingBubble()
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                           Qt::WindowDoesNotAcceptFocus | Qt::WindowTransparentForInput |
+                           Qt::NoDropShadowWindowHint | Qt::BypassWindowManagerHint),
       m_appearance(new Appearance(this))
 {
     setWindowTitle(QStringLiteral("你好呀"));

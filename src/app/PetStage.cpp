@@ -82,7 +82,7 @@ void PetStage::apply(const PetScene &scene)
 
     if (scene.greeting) {
         if (!m_bubble)
-            m_bubble = new GreetingBubble(m_window.get());
+            m_bubble = std::make_unique<GreetingBubble>();
         m_bubble->showAt(*scene.greeting);
     } else if (m_bubble) {
         m_bubble->hide();

@@ -38,18 +38,18 @@ public:
     HappyPetView *happyView() const { return m_happyView; }
     SleepPetView *sleepView() const { return m_sleepView; }
     // Made on the first greeting and kept.
-    GreetingBubble *greetingBubble() const { return m_bubble; }
+    GreetingBubble *greetingBubble() const { return m_bubble.get(); }
 
 private:
     QWidget *viewFor(PetScene::View view) const;
 
     std::unique_ptr<PetWindow> m_window;
-    // The views and the bubble belong to the window.
+    // The views belong to the window.
     IdlePetView *m_idleView = nullptr;
     WalkingPetView *m_walkingView = nullptr;
     HappyPetView *m_happyView = nullptr;
     SleepPetView *m_sleepView = nullptr;
-    GreetingBubble *m_bubble = nullptr;
+    std::unique_ptr<GreetingBubble> m_bubble;
 };
 
 } // namespace pimlo

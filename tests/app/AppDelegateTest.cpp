@@ -130,6 +130,10 @@ private Q_SLOTS:
             GreetingBubble *bubble = app.delegate.stage()->greetingBubble();
             const QPoint topLeft = ScreenGeometry::windowTopLeft({1245 - 10, 234 - 10}, 66);
             QVERIFY(bubble->isVisible() && bubble->geometry() == QRect(topLeft, QSize(130, 66)));
+            // The pet's views stay drawn into the pet's own window: one with a window of its
+            // own would end a press's pointer grab when it hides as an action ends.
+            for (const QWidget *view : app.delegate.stage()->window()->findChildren<QWidget *>())
+                QVERIFY(!view->internalWinId());
             // At the screen's top the window stops there and the card moves up inside it.
             const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
             bubble->showAt({screen.x() + 100.0, ScreenGeometry::flipHeight() - screen.y() - 46});
