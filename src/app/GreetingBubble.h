@@ -22,9 +22,9 @@ public:
     static constexpr int textPixels = 17;
 
     // A window of its own, above every managed window, the pet's included. It has no parent
-    // widget: Qt gives every child of a widget whose child asks for a native window (as winId()
-    // does) a native window too, and a pet view with an X window of its own would take the
-    // pointer grab with it when it hides mid-press.
+    // widget: when a child asks for its native window (winId() does), Qt makes all its siblings
+    // native too, and a pet view with an X window of its own ends a press's pointer grab when it
+    // hides as an action ends.
     GreetingBubble();
 
     // Puts the card's lower-left corner at origin (y-up points) and shows it if it is hidden.
