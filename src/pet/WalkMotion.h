@@ -26,7 +26,6 @@ public:
     static constexpr double restDuration = 20.0;
     static constexpr double speed = 38.0;
     static constexpr double maxDistance = 160.0;
-    static constexpr double petSize = pimlo::petSize;
 
     // Equal to WalkMotion({0, 0}, 0).
     WalkMotion() = default;

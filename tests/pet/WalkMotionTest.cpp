@@ -159,15 +159,14 @@ private Q_SLOTS:
         const double tick = 1 / 30.0;
         const double homeWithin =
             WalkMotion::restDuration + 2 * WalkMotion::maxDistance / WalkMotion::speed + 1;
-        const double roomToWalk = WalkMotion::petSize + 48; // one side has the preferred 24
+        const double roomToWalk = petSize + 48; // one side has the preferred 24
         Rect frame = screen;
         double now = 0, changed = 0, wasHome = 0, wasMoving = 0, next = 0;
         WalkMotion m({NAN, 40}, NAN); // a broken saved home and clock: the left edge, time 0
         // A pet window with its origin at p shows whole, or pinned to the left or bottom edge.
         const auto inside = [&](Point p) {
-            const double size = WalkMotion::petSize;
-            return p.x >= frame.minX() && p.x <= std::max(frame.minX(), frame.maxX() - size) &&
-                   p.y >= frame.minY() && p.y <= std::max(frame.minY(), frame.maxY() - size);
+            return p.x >= frame.minX() && p.x <= std::max(frame.minX(), frame.maxX() - petSize) &&
+                   p.y >= frame.minY() && p.y <= std::max(frame.minY(), frame.maxY() - petSize);
         };
         for (int ticks = 0; ticks < 24 * 3600 * 30; ++ticks) {
             m.tick(now += tick, frame);
